@@ -2,11 +2,27 @@
 
 #include "uCatalogueTables.h"
 
+#include <atomic>
+
+namespace {
+
+// Set at start-up on the user-interface thread, read by the listing thread.
+std::atomic<TVideoFichier::TMetadataReader> metadataReader{nullptr};
+
+} // namespace
+
 TVideoFichier::TVideoFichier() : TBaseVideoFichier(&catalogueTables().VideoFichiers) {}
 
 void TVideoFichier::loadfromSR(const QString& wFolder, const TSearchRec& sr)
 {
     TDriveFichier::loadfromSR(wFolder, sr);
+    if (const TMetadataReader reader = metadataReader.load())
+        reader(*this);
+}
+
+void TVideoFichier::setMetadataReader(TMetadataReader reader)
+{
+    metadataReader.store(reader);
 }
 
 void TVideoFichier::computeAspectRatio()
