@@ -18,8 +18,10 @@ QString exifText(int i)
     // About 6 KB, as exiftool prints for a camera clip.
     QString text;
     int n = 0;
-    while (text.size() < 6000)
-        text += QStringLiteral("Tag Name %1 of clip %2              : value %3 with some words\r\n").arg(n++).arg(i).arg(i * 7 + n);
+    while (text.size() < 6000) {
+        text += QStringLiteral("Tag Name %1 of clip %2              : value %3 with some words\r\n").arg(n).arg(i).arg(i * 7 + n);
+        ++n;
+    }
     return text;
 }
 

@@ -417,11 +417,20 @@ bool TBaseCaption::getNumByCaption()
     sqlite3* base = db();
     if (!base)
         return false;
+    // The upper-cased key narrows the search through its index to the few rows that
+    // may match, and the collation then decides as it always did. Upper-casing is the
+    // same in every locale, so the index stays valid whatever the user's locale.
+    // A connection without wideupper falls back to comparing every row.
     TStatement statement;
     if (statement.prepare(base, QStringLiteral("SELECT numero FROM ") + FTable->name
-                                    + QStringLiteral(" WHERE trim(Caption)= ? COLLATE NOWIDECASE"))
+                                    + QStringLiteral(" WHERE wideupper(trim(Caption)) = wideupper(?1)"
+                                                     " AND trim(Caption)= ?1 COLLATE NOWIDECASE"))
             != SQLITE_OK
-        || bindText(statement.get(), 1, Fcaption) != SQLITE_OK || statement.step() != SQLITE_ROW)
+        && statement.prepare(base, QStringLiteral("SELECT numero FROM ") + FTable->name
+                                       + QStringLiteral(" WHERE trim(Caption)= ? COLLATE NOWIDECASE"))
+               != SQLITE_OK)
+        return false;
+    if (bindText(statement.get(), 1, Fcaption) != SQLITE_OK || statement.step() != SQLITE_ROW)
         return false;
     const qint64 key = sqlite3_column_int64(statement.get(), 0);
     if (key < 0 || key > std::numeric_limits<qint32>::max())

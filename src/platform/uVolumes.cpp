@@ -257,6 +257,13 @@ QString TVolumeService::rootOf(const QString& path)
     return mount.mountPoint == QLatin1String("/") ? mount.mountPoint : mount.mountPoint + QLatin1Char('/');
 }
 
+QList<TMountEntry> TVolumeService::mountTable()
+{
+    Impl& d = impl();
+    std::lock_guard guard(d.lock);
+    return d.mounts();
+}
+
 TVolumeInfo TVolumeService::volumeOf(const QString& path)
 {
     Impl& d = impl();

@@ -45,6 +45,8 @@ public:
     // The mount point holding the path (longest prefix), with a trailing "/"; empty when none.
     QString rootOf(const QString& path);
     TVolumeInfo volumeOf(const QString& path);
+    // Every mount in the table in use, in the table's order.
+    QList<TMountEntry> mountTable();
 
     static QList<TMountEntry> parseMountInfo(const QString& text);
     // The volume serial a UUID stands for, or false when the text is no UUID.
