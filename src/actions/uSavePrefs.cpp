@@ -10,8 +10,9 @@
 
 namespace {
 
+// Sizes are percentages of the text's font: the question is shown a tenth larger.
 const QString kMessage = QStringLiteral(
-    "<br><size 10><i>Do you want to save your preferences and find them again on next start?<br><br>"
+    "<br><size 110><i>Do you want to save your preferences and find them again on next start?<br><br>"
     "Click on your choice:</i><br><br>"
     "* either to save them in the registry (normal mode).<br>"
     "* either to save them in an ini-file (portable mode).<br>"

@@ -1,27 +1,18 @@
-#include "uLog.h"
+#include "uBaseCommon.h"
+#include "uExif.h"
+#include "umain.h"
 
 #include <QApplication>
-#include <QLabel>
-#include <QMainWindow>
 
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Movarium"));
-
-    logStart(getPersonalFolder() + (getPersonalFolder().endsWith(QLatin1Char('/')) ? QString() : QStringLiteral("/"))
-             + QStringLiteral("Movarium.log"));
-    QMainWindow window;
-    window.setWindowTitle(QStringLiteral("Movarium 1.0.3.9 fr by Tessaly"));
-    auto* label = new QLabel(QStringLiteral("Movarium is under construction."), &window);
-    label->setAlignment(Qt::AlignCenter);
-    window.setCentralWidget(label);
-    window.resize(1010, 648);
-    logLine(QStringLiteral("Variable PATH:"));
-    logLine(qEnvironmentVariable("PATH"));
-    logSeparator();
+    QApplication::setOrganizationName(QStringLiteral("Tessaly"));
+    installExifReader();
+    // The database module comes before the window and goes after it, closing the catalogue last.
+    TBaseCommon baseCommon;
+    TMainForm window(&baseCommon);
     window.show();
-    const int result = app.exec();
-    logEnd();
-    return result;
+    return app.exec();
 }

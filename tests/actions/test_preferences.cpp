@@ -706,7 +706,7 @@ TEST(SavePrefsForm, ShowsTheQuestionAndItsThreeAnswers)
     TSavePrefsForm form;
     EXPECT_EQ(form.size(), QSize(504, 356));
     EXPECT_EQ(form.text()->richText(),
-              QStringLiteral("<br><size 10><i>Do you want to save your preferences and find them again on next "
+              QStringLiteral("<br><size 110><i>Do you want to save your preferences and find them again on next "
                              "start?<br><br>Click on your choice:</i><br><br>* either to save them in the registry "
                              "(normal mode).<br>* either to save them in an ini-file (portable mode).<br>* either not "
                              "to save them. In the last case, all preferences will be lost, and the default values "

@@ -1,0 +1,210 @@
+#!/usr/bin/python3
+"""Starts the real program under Xvfb with its own home, drives it with xdotool
+and checks what it leaves behind: the run log, the catalogue file, the hive.
+
+Usage: e2e_test.py MOVARIUM_EXECUTABLE ARTIFACTS_FOLDER
+"""
+import os
+import shutil
+import sqlite3
+import subprocess
+import sys
+import tempfile
+import time
+
+EXE = sys.argv[1]
+ARTIFACTS = sys.argv[2]
+TITLE = "Movarium 1.0.3.9 fr by Tessaly"
+PROMPT = "Saving the preferences of Movarium"
+
+# Sizes of the main window at 96 dots per inch, as it lays itself out.
+DETAILS_WIDTH, BAR_HEIGHT, STATUS_HEIGHT = 272, 48, 19
+SCAN_WIDTH, SCAN_HEIGHT, GRID_TOP = 688, 200, 310
+
+
+def fail(message):
+    print("FAILED: " + message, flush=True)
+    sys.exit(1)
+
+
+def wait_for(what, condition, timeout=30.0):
+    end = time.time() + timeout
+    while time.time() < end:
+        value = condition()
+        if value:
+            return value
+        time.sleep(0.2)
+    fail("timed out waiting for " + what)
+
+
+def xdotool(env, *args):
+    return subprocess.run(["xdotool", *args], env=env, capture_output=True, text=True, timeout=30).stdout.strip()
+
+
+def window(env, name):
+    found = xdotool(env, "search", "--name", "^" + name + "$")
+    return found.splitlines()[0] if found else None
+
+
+def geometry(env, win):
+    out = xdotool(env, "getwindowgeometry", "--shell", win)
+    values = dict(line.split("=") for line in out.splitlines() if "=" in line)
+    return int(values["WIDTH"]), int(values["HEIGHT"])
+
+
+def screenshot(env, win, name):
+    path = os.path.join(ARTIFACTS, name)
+    subprocess.run(["import", "-window", win, path], env=env, timeout=30, check=False)
+    return path
+
+
+def colours(path):
+    """The colours of a picture as a set of '#RRGGBB' texts."""
+    out = subprocess.run(["convert", path, "-format", "%c", "histogram:info:-"],
+                         capture_output=True, text=True, timeout=60).stdout
+    return {word[:7].upper() for line in out.splitlines() for word in line.split() if word.startswith("#")}
+
+
+def click(env, win, x, y):
+    xdotool(env, "mousemove", "--window", win, str(x), str(y))
+    xdotool(env, "click", "1")
+
+
+def make_clip(path, extra):
+    subprocess.run(["ffmpeg", "-v", "error", "-y", "-f", "lavfi", "-i", "testsrc=size=320x240:rate=25",
+                    "-t", "1", *extra, path], check=True, timeout=120)
+
+
+def log_lines(home):
+    with open(os.path.join(home, "Documents", "Movarium.log"), encoding="utf-8", newline="") as f:
+        return f.read().split("\r\n")
+
+
+def rows(db, sql):
+    with sqlite3.connect(db) as c:
+        return c.execute(sql).fetchall()
+
+
+def start(env, home):
+    process = subprocess.Popen([EXE], env=env, stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+    win = wait_for("the main window", lambda: window(env, TITLE))
+    log = os.path.join(home, "Documents", "Movarium.log")
+    wait_for("the catalogue's opening",
+             lambda: os.path.exists(log) and any(line.startswith("wideupper") for line in log_lines(home)))
+    time.sleep(1.0)
+    return process, win
+
+
+def finish(process):
+    try:
+        out, _ = process.communicate(timeout=30)
+    except subprocess.TimeoutExpired:
+        process.kill()
+        fail("the program did not end after its close")
+    sys.stdout.write(out.decode(errors="replace"))
+    if process.returncode != 0:
+        fail("the program ended with code %d" % process.returncode)
+
+
+def main():
+    shutil.rmtree(ARTIFACTS, ignore_errors=True)
+    os.makedirs(ARTIFACTS)
+    root = tempfile.mkdtemp(prefix="movarium-e2e-")
+    home = os.path.join(root, "home")
+    videos = os.path.join(home, "Videos")
+    os.makedirs(os.path.join(home, "Documents"))
+    os.makedirs(videos)
+    make_clip(os.path.join(videos, "first.mp4"), ["-f", "lavfi", "-i", "sine", "-shortest", "-c:v", "libx264",
+                                                  "-preset", "ultrafast", "-c:a", "aac"])
+    make_clip(os.path.join(videos, "second.mov"), ["-c:v", "libx264", "-preset", "ultrafast"])
+    make_clip(os.path.join(videos, "ignored.mkv"), ["-c:v", "libx264", "-preset", "ultrafast"])
+
+    display = next(n for n in range(90, 200) if not os.path.exists("/tmp/.X%d-lock" % n))
+    xvfb = subprocess.Popen(["Xvfb", ":%d" % display, "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
+                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    env = dict(os.environ, DISPLAY=":%d" % display, HOME=home, QT_QPA_PLATFORM="xcb",
+               XDG_CONFIG_HOME=os.path.join(root, "config"), XDG_DATA_HOME=os.path.join(root, "data"),
+               XDG_DATA_DIRS=os.path.join(root, "common"), XDG_RUNTIME_DIR=root)
+    env.pop("XDG_DOCUMENTS_DIR", None)
+    db = os.path.join(root, "data", "Movarium", "Movarium.db3")
+    hive = os.path.join(root, "config", "Tessaly", "user.reg")
+    try:
+        wait_for("the X server", lambda: os.path.exists("/tmp/.X11-unix/X%d" % display), 10)
+
+        # First start: the catalogue is created and the welcome screen shown.
+        process, win = start(env, home)
+        lines = log_lines(home)
+        first = lines.index("*** File %s does not exists ***" % db)
+        expected = ["Close Database", "Trying to Open Database " + db,
+                    "*** Directory %s/ does not exist ***" % os.path.dirname(db), "... Directories OK",
+                    "... Database created and assigned", "DrivesTable added", "VideoFichiers added",
+                    "wideupper function has been created"]
+        if lines[first + 1:first + 9] != expected:
+            fail("the catalogue lines of the run log: %r" % lines[first:first + 9])
+        if "#FFFBF0" not in colours(screenshot(env, win, "1-welcome.png")):
+            fail("no welcome screen (cream message area) on the first start")
+
+        # Scan the videos folder, the default scan folder.
+        width, height = geometry(env, win)
+        view_left = DETAILS_WIDTH + 10
+        view_width = width - DETAILS_WIDTH - 12
+        scan_left = view_left + (view_width - SCAN_WIDTH) // 2
+        scan_top = height - STATUS_HEIGHT - SCAN_HEIGHT
+        click(env, win, scan_left + 290, scan_top + 177)
+        listed = wait_for("two catalogued clips",
+                          lambda: len(rows(db, "SELECT ListName FROM VideoFichiers WHERE Listed=1 AND Width=320")) == 2)
+        names = sorted(r[0] for r in rows(db, "SELECT ListName FROM VideoFichiers"))
+        if not listed or names != ["first.mp4", "second.mov"]:
+            fail("the catalogue holds %r" % names)
+        metadata = rows(db, "SELECT Width, Height, Duration, AudioChannels FROM VideoFichiers WHERE ListName='first.mp4'")
+        if len(metadata) != 1 or metadata[0][:2] != (320, 240) or not 900 <= metadata[0][2] <= 1300 \
+                or metadata[0][3] < 1:
+            fail("the metadata of first.mp4: %r" % metadata)
+        time.sleep(1.0)
+
+        # Select the first tile: its details appear, values in navy.
+        click(env, win, 40, GRID_TOP + 10)
+        time.sleep(1.5)
+        if "#000080" not in colours(screenshot(env, win, "2-selected.png")):
+            fail("no details shown for the selected tile")
+
+        # Close: the program asks where to save; Normal keeps the settings in the hive.
+        xdotool(env, "key", "--window", win, "alt+F4")
+        prompt = wait_for("the preferences prompt", lambda: window(env, PROMPT))
+        screenshot(env, prompt, "3-prompt.png")
+        xdotool(env, "key", "--window", prompt, "Return")
+        finish(process)
+        with open(hive, encoding="utf-8") as f:
+            saved = f.read()
+        for expected_line in ["[HKEY_CURRENT_USER\\Software\\Tessaly\\Movarium\\MainForm]",
+                              '"Sort"="Folder,CreationDate ASC"', '"ListeLeft"=dword:00000001',
+                              '"ScanFolder"="%s"' % videos]:
+            if expected_line not in saved:
+                fail("the hive lacks " + expected_line)
+        if not log_lines(home)[-2].startswith("Terminated at "):
+            fail("the run log was not ended")
+
+        # Second start: normal mode, the same catalogue and list.
+        process, win = start(env, home)
+        lines = log_lines(home)
+        if "... File %s exists" % db not in lines:
+            fail("the second start did not find the catalogue")
+        screenshot(env, win, "4-second-start.png")
+        if len(rows(db, "SELECT Numero FROM VideoFichiers WHERE Listed=1")) != 2:
+            fail("the list did not survive the restart")
+        xdotool(env, "key", "--window", win, "alt+F4")
+        time.sleep(1.0)
+        if window(env, PROMPT):
+            fail("the second close asked again where to save")
+        finish(process)
+        if os.path.exists(os.path.join(os.path.dirname(EXE), "Movarium.ini")):
+            fail("normal mode wrote an ini file")
+        print("1 passed, 0 failed")
+    finally:
+        xvfb.terminate()
+        xvfb.wait(timeout=10)
+        shutil.rmtree(root, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,178 @@
+#include "TestSupport.h"
+#include "uBaseCommon.h"
+#include "uBlocsFrame.h"
+#include "uDataVue.h"
+#include "uDrives.h"
+#include "uLinkEdit.h"
+#include "uLog.h"
+#include "uPreferences.h"
+#include "uQXFileBox.h"
+#include "uScriptAction.h"
+#include "uStatusBar.h"
+#include "uVideoFichiers.h"
+#include "uViewFrame.h"
+#include "uVolumes.h"
+#include "umain.h"
+
+#include <QApplication>
+
+namespace {
+
+// The whole main window on a fresh home, data and configuration folder.
+class MainFormTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        for (const char* name : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_DATA_DIRS"})
+            saved.append({name, qgetenv(name)});
+        qputenv("HOME", dir.path().toUtf8());
+        qputenv("XDG_CONFIG_HOME", dir.file(QStringLiteral("config")).toUtf8());
+        qputenv("XDG_DATA_HOME", dir.file(QStringLiteral("data")).toUtf8());
+        qputenv("XDG_DATA_DIRS", dir.file(QStringLiteral("common")).toUtf8());
+        QDir().mkpath(dir.file(QStringLiteral("Documents")));
+        base = std::make_unique<TBaseCommon>();
+        form = std::make_unique<TMainForm>(base.get());
+        form->prefs->setProgramFolder(dir.path() + QLatin1Char('/'));
+        form->show();
+        QApplication::processEvents();
+    }
+
+    void TearDown() override
+    {
+        form.reset();
+        base.reset();
+        TVolumeService::instance().setMountTable(QString());
+        for (const auto& [name, value] : saved) {
+            if (value.isNull())
+                qunsetenv(name);
+            else
+                qputenv(name, value);
+        }
+    }
+
+    // Stores listed records whose files are made in the folder.
+    void addVideos(int n)
+    {
+        for (int i = 0; i < n; ++i) {
+            TVideoFichier v;
+            ASSERT_TRUE(v.loadFromFilename(dir.write(QStringLiteral("Videos/clip%1.mp4").arg(i, 2, 10, QLatin1Char('0')), "x")));
+            ASSERT_TRUE(v.insertnew());
+        }
+        form->Bframe->updateSource();
+        form->displaycount();
+    }
+
+    QString countText() const { return form->StatusBar->text(form->BoxPanel()); }
+
+    TempFolder dir;
+    QList<std::pair<const char*, QByteArray>> saved;
+    std::unique_ptr<TBaseCommon> base;
+    std::unique_ptr<TMainForm> form;
+};
+
+} // namespace
+
+TEST_F(MainFormTest, FirstStartOpensTheCatalogueAndWelcomes)
+{
+    EXPECT_EQ(form->windowTitle(), QStringLiteral("Movarium 1.0.3.9 fr by Tessaly"));
+    ASSERT_NE(base->base(), nullptr);
+    const QStringList log = logLines();
+    const QString path = dir.file(QStringLiteral("data/Movarium/Movarium.db3"));
+    const qsizetype first = log.indexOf(QStringLiteral("*** File ") + path + QStringLiteral(" does not exists ***"));
+    ASSERT_GE(first, 0);
+    EXPECT_EQ(log.mid(first + 1, 8),
+              QStringList({QStringLiteral("Close Database"), QStringLiteral("Trying to Open Database ") + path,
+                           QStringLiteral("*** Directory ") + dir.file(QStringLiteral("data/Movarium/"))
+                               + QStringLiteral(" does not exist ***"),
+                           QStringLiteral("... Directories OK"), QStringLiteral("... Database created and assigned"),
+                           QStringLiteral("DrivesTable added"), QStringLiteral("VideoFichiers added"),
+                           QStringLiteral("wideupper function has been created")}));
+    EXPECT_TRUE(log.contains(QStringLiteral("Variable PATH:")));
+    EXPECT_EQ(countText(), QStringLiteral("No file selected among 0"));
+    EXPECT_EQ(form->ViewFrame->rxVue->richText(), errorText(ecBienvenue, currentVideo()));
+    EXPECT_EQ(form->StatusBar->text(form->MsgPanel()), QStringLiteral("Ready"));
+    EXPECT_EQ(form->box->Sort(), QStringLiteral("Folder,CreationDate ASC"));
+    EXPECT_GE(form->width(), form->minimumWidth());
+    form->resize(100, 100);
+    EXPECT_EQ(form->size(), form->minimumSize());
+}
+
+TEST_F(MainFormTest, CountTextsFollowTheSelection)
+{
+    addVideos(12);
+    EXPECT_EQ(countText(), QStringLiteral("No file selected among 12"));
+    EXPECT_EQ(form->ViewFrame->rxVue->richText(), errorText(ecNoFileSelected, currentVideo()));
+
+    form->Bframe->FSelectedList.add(1);
+    form->selectBloc(0);
+    EXPECT_EQ(countText(), QStringLiteral("One file selected among 12"));
+    EXPECT_EQ(currentVideo().FListName, QStringLiteral("clip00.mp4"));
+    EXPECT_TRUE(form->DataFrame->leLimitedExif->richText().contains(QStringLiteral("clip00.mp4")));
+    EXPECT_EQ(form->ViewFrame->rxVue->richText(), errorText(ecPatience, currentVideo()));
+
+    form->Bframe->FSelectedList.add(2);
+    form->displaycount();
+    EXPECT_EQ(countText(), QStringLiteral("2 files selected among 12"));
+}
+
+TEST_F(MainFormTest, FlippingMovesTheListAndItsCountPanel)
+{
+    addVideos(1);
+    form->showMessage(QStringLiteral("a message"));
+    const int details = form->DataFrame->width();
+    EXPECT_EQ(form->DataFrame->x(), 2);
+    EXPECT_EQ(form->StatusBar->text(0), QStringLiteral("No file selected among 1"));
+
+    form->caListeLeft->setChecked(false);
+    EXPECT_EQ(form->DataFrame->x(), form->width() - details - 2);
+    EXPECT_EQ(form->Bframe->x(), form->DataFrame->x());
+    EXPECT_EQ(form->ViewFrame->x(), 2);
+    EXPECT_EQ(form->StatusBar->text(1), QStringLiteral("No file selected among 1"));
+    EXPECT_EQ(form->StatusBar->text(0), QStringLiteral("a message"));
+    EXPECT_EQ(form->StatusBar->panelWidth(0), form->width() - details - 2);
+
+    form->caListeLeft->setChecked(true);
+    EXPECT_EQ(form->DataFrame->x(), 2);
+    EXPECT_EQ(form->ViewFrame->x(), details + 10);
+    EXPECT_EQ(form->StatusBar->text(0), QStringLiteral("No file selected among 1"));
+}
+
+TEST_F(MainFormTest, AFileOnAnUnpluggedDiskNamesItsDisk)
+{
+    const QString mountPoint = dir.file(QStringLiteral("usb"));
+    const QString line = QStringLiteral("1 1 0:99 / %1 rw - vfat /dev/sdz1 rw\n");
+    TVolumeService::instance().setMountTable(line.arg(QStringLiteral("/")) + line.arg(mountPoint));
+    TVideoFichier v;
+    ASSERT_TRUE(v.loadFromFilename(dir.write(QStringLiteral("usb/Holiday.MP4"), "x")));
+    ASSERT_TRUE(v.insertnew());
+    QFile::remove(v.FFilename);
+    TVolumeService::instance().setMountTable(line.arg(QStringLiteral("/")));
+    form->Bframe->updateSource();
+    form->Bframe->FSelectedList.add(v.numero);
+    form->selectBloc(0);
+    const QString screen = form->ViewFrame->rxVue->richText();
+    EXPECT_EQ(screen, errorText(ecFileNotFound, currentVideo()));
+    EXPECT_TRUE(screen.contains(QStringLiteral("holiday.mp4")));
+    EXPECT_TRUE(screen.contains(QStringLiteral("Check if the disk ") + mountPoint + QStringLiteral("/ is connected")));
+}
+
+TEST_F(MainFormTest, SettingsComeBackAtTheNextStart)
+{
+    form->prefs->setMode(spRegistre);
+    form->caListeLeft->setChecked(false);
+    form->baMov->setValue(false);
+    form->iaExcelFormat->setValue(40);
+    form->close();
+    QApplication::processEvents();
+    form.reset();
+
+    form = std::make_unique<TMainForm>(base.get());
+    form->prefs->setProgramFolder(dir.path() + QLatin1Char('/'));
+    form->show();
+    QApplication::processEvents();
+    EXPECT_EQ(form->prefs->mode(), spRegistre);
+    EXPECT_FALSE(form->caListeLeft->Checked());
+    EXPECT_FALSE(form->baMov->Value);
+    EXPECT_EQ(form->iaExcelFormat->Value, 40);
+    EXPECT_EQ(form->ViewFrame->x(), 2);
+}
