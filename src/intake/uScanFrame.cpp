@@ -205,6 +205,12 @@ void TScanFrame::bindSettings(TStringAction* waScanFolder, TBooleanAction* baInc
     });
 }
 
+void TScanFrame::setExportPanel(QWidget* panel)
+{
+    panel->setParent(this);
+    static_cast<QHBoxLayout*>(layout())->insertWidget(1, panel);
+}
+
 TTestExtensionEvent TScanFrame::extensionTest() const
 {
     const TScanExtensions* extensions = &FExtensions;

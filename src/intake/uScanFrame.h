@@ -62,7 +62,7 @@ private:
 // The scan panel. Its scan half names a folder, says whether its sub-folders
 // count and which video types to take, and starts the scan; the settings
 // behind the controls are the main window's actions, bound both ways. The
-// other half of the panel is left for the export.
+// export half comes from the export and is placed beside it.
 class TScanFrame : public QWidget {
     Q_OBJECT
 public:
@@ -76,6 +76,9 @@ public:
     void setFileBox(TQXFileBox* box) { FFileBox = box; }
     // The test to assign to the box's OnOpenTestExtension; valid while the frame lives.
     TTestExtensionEvent extensionTest() const;
+
+    // Places the export half beside the scan half; the frame becomes its parent.
+    void setExportPanel(QWidget* panel);
 
     // Runs after Clear has emptied the list, for the details panel.
     std::function<void()> OnClear;

@@ -5,6 +5,7 @@
 #include "uBlocsFrame.h"
 #include "uDataVue.h"
 #include "uExif.h"
+#include "uExportFrame.h"
 #include "uHelpForm.h"
 #include "uLog.h"
 #include "uOptionsFrame.h"
@@ -204,6 +205,11 @@ void TMainForm::FormCreate()
     box->setClass([] { return std::make_unique<TVideoFichier>(); });
     box->OnOpenTestExtension = scanframe->extensionTest();
     scanframe->setFileBox(box);
+    auto* exportFrame = new TExportFrame(scanframe);
+    exportFrame->bindSettings(waExportFolder, waExportExcelFile, baColumnFolder, baColumnExtension, iaExcelFormat);
+    exportFrame->setFileBox(box);
+    exportFrame->setStatusText = [this](const QString& text) { showMessage(text); };
+    scanframe->setExportPanel(exportFrame);
     scanframe->OnClear = [this] { unselect(); };
     FScanHandlers.setStatusText = [this](const QString& text) { showMessage(text); };
     FScanHandlers.setStatusState = [this](TPanelState state) { setPanelState(state); };

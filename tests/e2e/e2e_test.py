@@ -4,7 +4,9 @@ and checks what it leaves behind: the run log, the catalogue file, the hive.
 
 Usage: e2e_test.py MOVARIUM_EXECUTABLE ARTIFACTS_FOLDER
 """
+import json
 import os
+import re
 import shutil
 import sqlite3
 import subprocess
@@ -16,6 +18,7 @@ EXE = sys.argv[1]
 ARTIFACTS = sys.argv[2]
 TITLE = "Movarium 1.0.3.9 fr by Tessaly"
 PROMPT = "Saving the preferences of Movarium"
+READER = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "export", "read_workbook.py")
 
 # Sizes of the main window at 96 dots per inch, as it lays itself out.
 DETAILS_WIDTH, BAR_HEIGHT, STATUS_HEIGHT = 272, 48, 19
@@ -167,6 +170,24 @@ def main():
         time.sleep(1.5)
         if "#000080" not in colours(screenshot(env, win, "2-selected.png")):
             fail("no details shown for the selected tile")
+
+        # Export with Alt+E: the list goes to the documents folder, the default export folder,
+        # as an .xls file (the default format) converted from the workbook.
+        documents = os.path.join(home, "Documents")
+        xdotool(env, "key", "--window", win, "alt+e")
+        exported = wait_for("the exported file", lambda: [name for name in os.listdir(documents)
+                                                          if name.startswith("MovariumExport_")], 60)
+        if len(exported) != 1 or not re.fullmatch(r"MovariumExport_\d{8}_\d{6}\.xls", exported[0]):
+            fail("the documents folder holds %r" % sorted(os.listdir(documents)))
+        book = json.loads(subprocess.run(["/usr/bin/python3", READER, os.path.join(documents, exported[0])],
+                                         capture_output=True, text=True, timeout=60, check=True).stdout)
+        sheet = book["sheets"][0]
+        values = {ref: cell["value"] for ref, cell in sheet["cells"].items() if cell["value"] is not None}
+        if sheet["name"] != "Videos" or {values.get("A4"), values.get("A5")} != {"first", "second"} \
+                or not values.get("A7", "").startswith("2 Files - Duation :"):
+            fail("the exported sheet: %r" % sheet)
+        if any(name.startswith(".") for name in os.listdir(documents)):
+            fail("the export left a temporary file: %r" % os.listdir(documents))
 
         # Close: the program asks where to save; Normal keeps the settings in the hive.
         xdotool(env, "key", "--window", win, "alt+F4")

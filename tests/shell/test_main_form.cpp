@@ -1,8 +1,10 @@
 #include "TestSupport.h"
 #include "uBaseCommon.h"
 #include "uBlocsFrame.h"
+#include "uBrowseEdit.h"
 #include "uDataVue.h"
 #include "uDrives.h"
+#include "uExportFrame.h"
 #include "uLinkEdit.h"
 #include "uLog.h"
 #include "uPreferences.h"
@@ -15,6 +17,9 @@
 #include "umain.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QFileInfo>
+#include <QPushButton>
 
 namespace {
 
@@ -175,4 +180,26 @@ TEST_F(MainFormTest, SettingsComeBackAtTheNextStart)
     EXPECT_FALSE(form->baMov->Value);
     EXPECT_EQ(form->iaExcelFormat->Value, 40);
     EXPECT_EQ(form->ViewFrame->x(), 2);
+}
+
+TEST_F(MainFormTest, TheExportHalfSitsBesideTheScanHalfAndExportsTheList)
+{
+    auto* exportFrame = form->scanframe->findChild<TExportFrame*>();
+    ASSERT_NE(exportFrame, nullptr);
+    const QWidget* scanHalf = form->scanframe->scanPanel();
+    EXPECT_GE(exportFrame->x(), scanHalf->x() + scanHalf->width());
+    EXPECT_LE(exportFrame->geometry().right(), form->scanframe->width());
+    EXPECT_EQ(exportFrame->folderBox->text(), getPersonalFolder());
+    form->baColumnFolder->setValue(true);
+    EXPECT_TRUE(exportFrame->cbColumnFolder->isChecked());
+
+    QStringList opened;
+    exportFrame->OpenFile = [&opened](const QString& file) { opened << file; };
+    form->iaExcelFormat->setValue(51);
+    addVideos(2);
+    exportFrame->ExportBtn->click();
+    ASSERT_EQ(opened.size(), 1);
+    EXPECT_EQ(QFileInfo(opened.first()).absolutePath(), dir.file(QStringLiteral("Documents")));
+    EXPECT_TRUE(opened.first().endsWith(QStringLiteral(".xlsx")));
+    EXPECT_EQ(form->StatusBar->text(form->MsgPanel()), QStringLiteral("Exported to ") + opened.first());
 }
