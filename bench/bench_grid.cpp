@@ -1,70 +1,20 @@
 // The tile grid's page fill at the end of a catalogue of 100,000 listed videos.
+#include "BenchCatalogue.h"
 #include "uBlocsFrame.h"
-#include "uCatalogueTables.h"
-#include "uCollations.h"
 #include "uLog.h"
 #include "uSR2FichierBloc.h"
 #include "uVideoFichiers.h"
 
 #include <QApplication>
-#include <QDir>
-#include <QFile>
 #include <QScrollBar>
 
 #include <benchmark/benchmark.h>
 
 namespace {
 
-constexpr int kRows = 100000;
-
-QString exifText(int i)
-{
-    // About 6 KB, as exiftool prints for a camera clip.
-    QString text;
-    int n = 0;
-    while (text.size() < 6000) {
-        text += QStringLiteral("Tag Name %1 of clip %2              : value %3 with some words\r\n")
-                    .arg(n)
-                    .arg(i)
-                    .arg(i * 7 + n);
-        ++n;
-    }
-    return text;
-}
-
 sqlite3* openCatalogue()
 {
-    static sqlite3* db = nullptr;
-    if (db)
-        return db;
-    const QString folder = QDir::tempPath() + QStringLiteral("/movarium-bench");
-    QDir().mkpath(folder);
-    const QString path = folder + QStringLiteral("/grid-100k.db3");
-    const bool fresh = !QFile::exists(path);
-    sqlite3_open16(path.utf16(), &db);
-    registerNoWideCase(db);
-    registerWideUpper(db);
-    tuneConnection(db, true);
-    TCatalogueTables& tables = catalogueTables();
-    tables.Drives.addToBase(db);
-    tables.VideoFichiers.addToBase(db);
-    if (fresh) {
-        execSql(db, QStringLiteral("BEGIN"));
-        for (int i = 0; i < kRows; ++i) {
-            TVideoFichier v;
-            v.FListName = QStringLiteral("Clip %1.mp4").arg((i * 7919) % kRows, 6, 10, QLatin1Char('0'));
-            v.FExtension = QStringLiteral(".mp4");
-            v.FFolder = QStringLiteral("/media/disk/Films/%1/").arg(2000 + i % 25);
-            v.Fcaption = QStringLiteral("1A2B-3C4D|Films/%1/%2").arg(2000 + i % 25).arg(v.FListName);
-            v.FFilename = QStringLiteral("/media/disk/") + v.Fcaption.mid(10);
-            v.FCreationDate = 40000 + (i * 31) % 9000;
-            v.FListed = 1;
-            v.FExif = splitLines(exifText(i));
-            v.insertnew();
-        }
-        execSql(db, QStringLiteral("COMMIT"));
-        execSql(db, QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
-    }
+    static sqlite3* db = open100kCatalogue(QStringLiteral("grid-100k.db3"));
     return db;
 }
 

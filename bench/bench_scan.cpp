@@ -1,7 +1,6 @@
 // Scanning a tree of real video files into the catalogue, and storing one new
 // file into a catalogue that already holds 100,000 videos.
-#include "uCatalogueTables.h"
-#include "uCollations.h"
+#include "BenchCatalogue.h"
 #include "uExif.h"
 #include "uLog.h"
 #include "uQXFileBox.h"
@@ -21,15 +20,7 @@
 namespace {
 
 constexpr int kTreeFiles = 2000;
-constexpr int kCatalogueRows = 100000;
 constexpr int kNewFiles = 5000;
-
-QString benchFolder()
-{
-    const QString folder = QDir::tempPath() + QStringLiteral("/movarium-bench");
-    QDir().mkpath(folder);
-    return folder;
-}
 
 QString makeClip()
 {
@@ -77,18 +68,6 @@ QString scanTree()
     return tree;
 }
 
-sqlite3* openCatalogue(const QString& path)
-{
-    sqlite3* db = nullptr;
-    sqlite3_open16(path.utf16(), &db);
-    registerNoWideCase(db);
-    registerWideUpper(db);
-    tuneConnection(db, true);
-    catalogueTables().Drives.addToBase(db);
-    catalogueTables().VideoFichiers.addToBase(db);
-    return db;
-}
-
 void closeCatalogue(sqlite3* db)
 {
     catalogueTables().Drives.setBase(nullptr);
@@ -126,7 +105,7 @@ void BM_ScanNewFiles(benchmark::State& state)
         state.PauseTiming();
         for (const QString& suffix : {QString(), QStringLiteral("-wal"), QStringLiteral("-shm")})
             QFile::remove(scanCatalogue() + suffix);
-        sqlite3* db = openCatalogue(scanCatalogue());
+        sqlite3* db = openBenchCatalogue(scanCatalogue());
         TQXFileBox box;
         box.setTableName(QStringLiteral("VideoFichiers"));
         box.setBase(db);
@@ -145,7 +124,7 @@ void BM_ScanNewFiles(benchmark::State& state)
 void BM_RescanKnownFiles(benchmark::State& state)
 {
     const QString tree = scanTree();
-    sqlite3* db = openCatalogue(scanCatalogue());
+    sqlite3* db = openBenchCatalogue(scanCatalogue());
     TQXFileBox box;
     box.setTableName(QStringLiteral("VideoFichiers"));
     box.setBase(db);
@@ -172,33 +151,10 @@ void BM_RescanKnownFiles(benchmark::State& state)
     closeCatalogue(db);
 }
 
-// The catalogue of bench_row_source: 100,000 listed videos with a 6 KB metadata text each.
+// The catalogue of bench_row_source.
 sqlite3* open100k()
 {
-    const QString path = benchFolder() + QStringLiteral("/catalogue-100k.db3");
-    const bool fresh = !QFile::exists(path);
-    sqlite3* db = openCatalogue(path);
-    if (fresh) {
-        QString exif;
-        for (int n = 0; exif.size() < 6000; ++n)
-            exif += QStringLiteral("Tag Name %1 of clip              : value %2 with some words\r\n").arg(n).arg(n * 7);
-        execSql(db, QStringLiteral("BEGIN"));
-        for (int i = 0; i < kCatalogueRows; ++i) {
-            TVideoFichier v;
-            v.FListName = QStringLiteral("Clip %1.mp4").arg((i * 7919) % kCatalogueRows, 6, 10, QLatin1Char('0'));
-            v.FExtension = QStringLiteral(".mp4");
-            v.FFolder = QStringLiteral("/media/disk/Films/%1/").arg(2000 + i % 25);
-            v.Fcaption = QStringLiteral("1A2B-3C4D|Films/%1/%2").arg(2000 + i % 25).arg(v.FListName);
-            v.FFilename = QStringLiteral("/media/disk/") + v.Fcaption.mid(10);
-            v.FCreationDate = 40000 + (i * 31) % 9000;
-            v.FListed = 1;
-            v.FExif = splitLines(exif);
-            v.insertnew();
-        }
-        execSql(db, QStringLiteral("COMMIT"));
-        execSql(db, QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
-    }
-    return db;
+    return open100kCatalogue(QStringLiteral("catalogue-100k.db3"));
 }
 
 void BM_StoreOneNewFileInto100k(benchmark::State& state)
