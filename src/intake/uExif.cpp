@@ -1,6 +1,7 @@
 #include "uExif.h"
 
 #include "uDateTime.h"
+#include "uExifSession.h"
 #include "uLog.h"
 #include "uProcess.h"
 #include "uScriptAction.h"
@@ -13,6 +14,7 @@
 #include <QTime>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <limits>
 #include <mutex>
@@ -29,6 +31,20 @@ ToolPath& toolPath()
 {
     static ToolPath tool;
     return tool;
+}
+
+std::atomic<bool> keptOpen{true};
+
+// The tool's output for one file, whole lines only: a run stopped mid-write
+// may leave half a line, whose value would be wrong.
+QStringList outputLines(const QByteArray& output, bool finished)
+{
+    QString text = decodeOutput(output);
+    if (!finished) {
+        const qsizetype lineEnd = std::max(text.lastIndexOf(QLatin1Char('\n')), text.lastIndexOf(QLatin1Char('\r')));
+        text.truncate(lineEnd + 1);
+    }
+    return splitLines(text);
 }
 
 // The tool's numbers are written the same in every locale: read them as such.
@@ -159,28 +175,56 @@ QString defaultExifToolPath()
 
 bool readExif(const QString& fileName, QStringList& lines)
 {
+    TExifListing* listing = TExifListing::current();
+    if (listing)
+        listing->setLastReadAborted(false);
     try {
         const QString tool = exifToolPath();
         if (tool.isEmpty())
             return false;
         // An absolute path never starts with "-", so the tool cannot take the file for an option.
         const QString path = QFileInfo(fileName).absoluteFilePath();
+        if (listing && keptOpen) {
+            QByteArray output;
+            switch (listing->session().read(tool, path, kExifTimeoutMs, output)) {
+            case TExifAnswer::eaRead:
+                lines = outputLines(output, true);
+                return true;
+            case TExifAnswer::eaTimedOut:
+                lines.clear();
+                return true;
+            case TExifAnswer::eaAborted:
+                listing->setLastReadAborted(true);
+                return true;
+            case TExifAnswer::eaUnavailable:
+                break;
+            }
+        }
         // "-fast", not "-fast2": the latter misses the index that ffmpeg writes after the media data.
         TCapturedRun run;
         if (!runCaptured(tool, {path, QStringLiteral("-fast")}, QString(), kExifTimeoutMs, run))
             return true;
-        QString text = decodeOutput(run.output);
-        if (!run.finished) {
-            // A tool stopped mid-write may leave half a line, whose value would be wrong.
-            const qsizetype lineEnd =
-                std::max(text.lastIndexOf(QLatin1Char('\n')), text.lastIndexOf(QLatin1Char('\r')));
-            text.truncate(lineEnd + 1);
-        }
-        lines = splitLines(text);
+        lines = outputLines(run.output, run.finished);
         return true;
     } catch (...) {
         return false;
     }
+}
+
+bool exifReadAborted()
+{
+    const TExifListing* listing = TExifListing::current();
+    return listing && listing->lastReadAborted();
+}
+
+void setExifKeptOpen(bool on)
+{
+    keptOpen = on;
+}
+
+bool exifKeptOpen()
+{
+    return keptOpen;
 }
 
 void fillFromExif(TVideoFichier& video)

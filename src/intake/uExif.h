@@ -21,8 +21,17 @@ QString exifToolPath();
 QString defaultExifToolPath();
 
 // Runs the tool on one file and, when it started, replaces lines with the lines
-// it printed. False only when no tool is set or the run failed inside.
+// it printed. False only when no tool is set or the run failed inside. Within
+// a TExifListing (uExifSession.h) the listing's kept-open tool reads the file
+// and gives the same lines; a file it could not read in time gets none.
 bool readExif(const QString& fileName, QStringList& lines);
+// Whether the last readExif on this thread was cut short by its listing's
+// abort: the file was not read, and its record is not to be stored as read.
+bool exifReadAborted();
+// Whether listings keep one tool running (the default) or start one per file;
+// the second is there to compare the two.
+void setExifKeptOpen(bool keptOpen);
+bool exifKeptOpen();
 
 // The typed fields of the video level from the lines in video.FExif.
 void fillFromExif(TVideoFichier& video);

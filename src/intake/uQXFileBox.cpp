@@ -1,6 +1,8 @@
 #include "uQXFileBox.h"
 
 #include "uBlocsFrame.h"
+#include "uExif.h"
+#include "uExifSession.h"
 #include "uFiles.h"
 #include "uScriptAction.h"
 #include "uVideoFichiers.h"
@@ -204,6 +206,8 @@ void TThreadOpen::run()
                 fOwner->OnOpenStart();
         });
         try {
+            // One metadata tool for the whole command, ended with it; an abort ends it at once.
+            TExifListing exif(&fOwner->FsrAbort);
             execute();
         } catch (...) {
             // The command ends here; its end is raised all the same.
@@ -755,8 +759,9 @@ void TQXFileBox::lister(TDriveFichier& bf)
         return;
     const QString path = bf.FFilename;
     const TDateTime modified = bf.FFileModifyDate;
+    // A file whose metadata read an abort cut short is left for the next walk.
     if (!bf.findbyCaption()) {
-        if (!bf.loadFromFilename(path))
+        if (!bf.loadFromFilename(path) || exifReadAborted())
             return;
         bf.FListed = 1;
         bf.insertnew();
@@ -766,7 +771,7 @@ void TQXFileBox::lister(TDriveFichier& bf)
     // The row's write date is loaded with it: no need to ask the database again.
     bf.FFileModifyDate = modified;
     if (modified > bf.Fdatemodify) {
-        if (!bf.loadFromFilename(path))
+        if (!bf.loadFromFilename(path) || exifReadAborted())
             return;
     } else if (bf.FFilename != path) {
         // The disk came back under another mount point: the file is where the walk found it.
