@@ -1,5 +1,6 @@
 #include "uViewFrame.h"
 
+#include "uBuildThread.h"
 #include "uDensity.h"
 #include "uDrives.h"
 #include "uGaugeVolume.h"
@@ -80,7 +81,8 @@ TViewFrame::TViewFrame(QWidget* parent)
       NavBar(new TNavBar(this)),
       GaugeVolume(new TGaugeVolume(this)),
       rxVue(new TLinkEdit(this)),
-      an(new TWaitAnimation(this))
+      an(new TWaitAnimation(this)),
+      BuildThread(new TBuildThread(this))
 {
     if (!theCurrentVideo)
         theCurrentVideo = std::make_unique<TVideoFichier>();

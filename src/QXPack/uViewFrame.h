@@ -3,6 +3,7 @@
 #include <QString>
 #include <QWidget>
 
+class TBuildThread;
 class TGaugeVolume;
 class TLinkEdit;
 class TNavBar;
@@ -53,6 +54,8 @@ public:
     TGaugeVolume* GaugeVolume;
     TLinkEdit* rxVue;
     TWaitAnimation* an;
+    // Builds the graph of each requested video; it ends with the frame.
+    TBuildThread* BuildThread;
 
 protected:
     void resizeEvent(QResizeEvent* event) override;

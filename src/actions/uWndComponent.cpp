@@ -110,6 +110,12 @@ TMessageEvent::TMessageEvent(uint msg_, qintptr wParam_, qintptr lParam_)
 {
 }
 
+TMessageEvent::TMessageEvent(uint msg_, qintptr wParam_, std::shared_ptr<const void> payload_)
+    : QEvent(eventType()), msg(msg_), wParam(wParam_), lParam(reinterpret_cast<qintptr>(payload_.get())),
+      payload(std::move(payload_))
+{
+}
+
 QEvent::Type TMessageEvent::eventType()
 {
     static const QEvent::Type type = static_cast<QEvent::Type>(QEvent::registerEventType());
@@ -130,6 +136,11 @@ bool TMessageTarget::event(QEvent* event)
 void postMessage(QObject* handle, uint msg, qintptr wParam, qintptr lParam)
 {
     QCoreApplication::postEvent(handle, new TMessageEvent(msg, wParam, lParam));
+}
+
+void postMessage(QObject* handle, uint msg, qintptr wParam, std::shared_ptr<const void> payload)
+{
+    QCoreApplication::postEvent(handle, new TMessageEvent(msg, wParam, std::move(payload)));
 }
 
 TQXActionComponent::TQXActionComponent(QObject* owner) : TCustomQXActionList(owner), FHandle(new TMessageTarget(this)) {}

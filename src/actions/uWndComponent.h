@@ -8,6 +8,7 @@
 #include "uScriptEngine.h"
 
 #include <functional>
+#include <memory>
 
 class TCustomAbstractAction;
 class TOrvanePreferences;
@@ -63,15 +64,19 @@ public:
     using TCustomQXActionList::TCustomQXActionList;
 };
 
-// A message posted to a component's message target: the number and two parameters.
+// A message posted to a component's message target: the number and two
+// parameters. A message may own what lParam points to (payload), which then
+// lives until the message has been handled.
 class TMessageEvent : public QEvent {
 public:
     TMessageEvent(uint msg, qintptr wParam, qintptr lParam);
+    TMessageEvent(uint msg, qintptr wParam, std::shared_ptr<const void> payload);
     static QEvent::Type eventType();
 
     uint msg;
     qintptr wParam;
     qintptr lParam;
+    std::shared_ptr<const void> payload;
 };
 
 class TQXActionComponent;
@@ -90,6 +95,8 @@ private:
 
 // Posts a message to a component's target; safe from any thread.
 void postMessage(QObject* handle, uint msg, qintptr wParam = 0, qintptr lParam = 0);
+// The same with a payload the message owns; lParam is its address.
+void postMessage(QObject* handle, uint msg, qintptr wParam, std::shared_ptr<const void> payload);
 
 // An action list with a message target: the base of every manager.
 // A derived class calls initialize() at the end of its constructor, which runs
