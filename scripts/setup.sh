@@ -13,7 +13,7 @@ packages=(
   libblkid-dev
   libxlsxwriter-dev
   googletest libgtest-dev libbenchmark-dev
-  xvfb xdotool x11-utils imagemagick
+  xvfb xdotool xclip x11-utils imagemagick
   ffmpeg dosfstools exfatprogs ntfs-3g
   python3-openpyxl python3-xlrd
   fonts-dejavu-core

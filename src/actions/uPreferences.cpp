@@ -907,6 +907,8 @@ bool TOrvanePreferences::ownerClosing(QEvent* event)
     if (FMode == spNone) {
         if (!FPrompt || !FPrompt->ask()) {
             event->ignore();
+            if (OnCloseCancelled)
+                OnCloseCancelled();
             return true;
         }
         FMode = FPrompt->choice();

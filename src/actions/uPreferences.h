@@ -219,6 +219,8 @@ public:
     TChangeModeEvent OnChangeMode;
     TLoadPrefsEvent OnLoadPrefs;
     TSavePrefsEvent OnSavePrefs;
+    // The owner's close was accepted by the owner, then refused at the question.
+    std::function<void()> OnCloseCancelled;
 
     // The folder of the running program with a trailing "/", where the ini file lives.
     QString programFolder() const { return FProgramFolder; }

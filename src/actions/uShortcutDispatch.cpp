@@ -10,9 +10,22 @@ namespace {
 
 TShortcutDispatcher* theDispatcher = nullptr;
 
-QKeyCombination keyOf(const QKeyEvent* event)
+QKeyCombination keyOf(const QKeyEvent* event, bool keypad)
 {
-    return QKeyCombination(event->modifiers() & ~Qt::KeypadModifier, static_cast<Qt::Key>(event->key()));
+    const Qt::KeyboardModifiers modifiers = keypad ? event->modifiers() : event->modifiers() & ~Qt::KeypadModifier;
+    return QKeyCombination(modifiers, static_cast<Qt::Key>(event->key()));
+}
+
+// A keypad key matches first an action bound to the keypad key itself, then one
+// bound to its main-keyboard twin; a main-keyboard key never matches a keypad binding.
+TCustomAbstractAction* dispatchKey(TShortcutDispatcher& dispatcher, QWidget* widget, const QKeyEvent* event,
+                                   bool execute)
+{
+    if (event->modifiers() & Qt::KeypadModifier) {
+        if (TCustomAbstractAction* action = dispatcher.dispatch(widget, keyOf(event, true), execute))
+            return action;
+    }
+    return dispatcher.dispatch(widget, keyOf(event, false), execute);
 }
 
 bool isModifierKey(int key)
@@ -75,11 +88,11 @@ bool TShortcutDispatcher::eventFilter(QObject* watched, QEvent* event)
     // A key the program binds is claimed before the focused control or Qt's own
     // shortcuts see it, and runs once, on the press.
     if (event->type() == QEvent::ShortcutOverride) {
-        if (dispatch(widget, keyOf(keyEvent), false)) {
+        if (dispatchKey(*this, widget, keyEvent, false)) {
             event->accept();
             return true;
         }
         return false;
     }
-    return dispatch(widget, keyOf(keyEvent), true) != nullptr;
+    return dispatchKey(*this, widget, keyEvent, true) != nullptr;
 }

@@ -1,15 +1,20 @@
 #include "umain.h"
 
 #include "uAboutFrame.h"
+#include "uAudioMan.h"
 #include "uBaseCommon.h"
 #include "uBlocsFrame.h"
+#include "uBuildThread.h"
 #include "uDataVue.h"
 #include "uExif.h"
 #include "uExportFrame.h"
+#include "uFileGraph.h"
+#include "uGaugeVolume.h"
 #include "uHelpForm.h"
 #include "uLog.h"
 #include "uOptionsFrame.h"
 #include "uPreferences.h"
+#include "uPrivateLAV.h"
 #include "uQXAppliMan.h"
 #include "uQXButton.h"
 #include "uQXFileBox.h"
@@ -17,14 +22,19 @@
 #include "uScriptAction.h"
 #include "uShortcutDispatch.h"
 #include "uStatusBar.h"
+#include "uTimerNavMan.h"
 #include "uVideoFichiers.h"
 #include "uViewFrame.h"
+#include "uWaitAnimation.h"
 #include "uWndComponent.h"
+#include "uvideoman.h"
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QHBoxLayout>
+#include <QMessageBox>
 #include <QScreen>
 #include <QStyle>
 
@@ -52,6 +62,10 @@ TMainForm::TMainForm(TBaseCommon* baseCommon, QWidget* parent)
       al_main(new TQXActionList(this)),
       am(new TQXAppliMan(this)),
       box(new TQXFileBox(this)),
+      navman(new TTimerNavman(this)),
+      vidman(new TVideoMan(this)),
+      audman(new TAudioMan(this)),
+      filegraph(new TFileGraph(navman, vidman, audman, this)),
       MainBar(new QWidget(this)),
       DataFrame(new TDataVue(this)),
       Bframe(new TBlocsFrame(this)),
@@ -80,6 +94,11 @@ TMainForm::TMainForm(TBaseCommon* baseCommon, QWidget* parent)
 
 TMainForm::~TMainForm()
 {
+    // Nothing streams, and no build runs, once the managers start to go.
+    ViewFrame->BuildThread->suspend();
+    ViewFrame->BuildThread->OnBuild = nullptr;
+    navman->stop();
+    filegraph->kill();
     // The listing thread stops before the window it reports to goes.
     box->abort();
     freeCurrentVideo();
@@ -134,23 +153,41 @@ void TMainForm::createSettings()
     waPrivateFolder = new TStringAction(QStringLiteral("waPrivateFolder"), al_main);
     const QString common = getCommonAppDataFolder();
     waPrivateFolder->DefaultValue = common.isEmpty() ? QString() : common + QStringLiteral("Tessaly/Private Filters/");
-    waPrivateFolder->OnAfterApply = [this](const QString& folder) { OptionsFrame->showPrivateFolder(folder); };
+    waPrivateFolder->internalApply = [this](const QString& folder) { applyPrivateFolder(folder); };
 
     baUsePrivateFilters = new TBooleanAction(QStringLiteral("baUsePrivateFilters"), al_main);
     baUsePrivateFilters->DefaultValue = true;
+    baUsePrivateFilters->internalApply = [this](const bool& use) {
+        if (use)
+            filegraph->usePrivateFilters();
+        else
+            filegraph->donotusePrivateFilters();
+    };
     baUsePrivateFilters->OnAfterApply = [this](const bool& use) { OptionsFrame->showUsePrivateFilters(use); };
 
     baColumnFolder = new TBooleanAction(QStringLiteral("baColumnFolder"), al_main);
     baColumnExtension = new TBooleanAction(QStringLiteral("baColumnExtension"), al_main);
 
     baEnableCuvidDXVA = new TBooleanAction(QStringLiteral("baEnableCuvidDXVA"), al_main);
-    baEnableCuvidDXVA->OnAfterApply = [this](const bool& on) { OptionsFrame->showCuvidDXVA(on); };
+    // Both values exist only under the key the private settings import creates;
+    // without it nothing is written and the options page is left as it is.
+    baEnableCuvidDXVA->internalApply = [this](const bool& on) {
+        if (writeHWAccelValue(QStringLiteral("HWAccelCUVIDXVA"), on ? 1 : 0))
+            OptionsFrame->showCuvidDXVA(on);
+    };
     iaHWDecoder = new TIntegerAction(QStringLiteral("iaHWDecoder"), al_main);
-    iaHWDecoder->OnAfterApply = [this](const qint32& index) { OptionsFrame->showHWDecoder(index); };
+    iaHWDecoder->internalApply = [this](const qint32& index) {
+        if (writeHWAccelValue(QStringLiteral("HWAccel"), static_cast<quint32>(index)))
+            OptionsFrame->showHWDecoder(index);
+    };
 
     naEscape = new TNopeAction(QStringLiteral("naEscape"), al_main);
     naEscape->setShortCut(QKeySequence(Qt::Key_Escape));
-    naEscape->internalApply = [this] { box->abort(); };
+    naEscape->internalApply = [this] {
+        box->abort();
+        if (vidman->caFullscreen->Checked())
+            vidman->caFullscreen->setChecked(false);
+    };
 
     for (TCustomAbstractAction* action : al_main->actions())
         action->ApplyWhenLoad = action != naEscape;
@@ -181,6 +218,7 @@ void TMainForm::buildMainBar()
         layout->addWidget(button);
     };
     add(caListeLeft, QStyle::SP_BrowserReload, 100);
+    add(vidman->caFullscreen, QStyle::SP_TitleBarMaxButton, 100);
     box->irParentFolder->internalPrepare = [this](qint32& position) {
         position = Bframe->Select();
         return position >= 0 && box->Count() > 0;
@@ -218,10 +256,12 @@ void TMainForm::FormCreate()
         displaycount();
     };
     FScanHandlers.install(*box);
+    wirePlayback();
     FBaseCommon->OnBaseOpened = [this](const QString& path, sqlite3* connection) { baseOpened(path, connection); };
     prefs->OnLoadPrefs = [this](TOrvanePreferences& p) { loadPrefs(p); };
     prefs->OnSavePrefs = [this](TOrvanePreferences& p) { savePrefs(p); };
     prefs->OnChangeMode = [this](TSavePreferences mode) { OptionsFrame->showMode(mode); };
+    prefs->OnCloseCancelled = [this] { closeCancelled(); };
     TShortcutDispatcher::install(this);
     setMinimumSize(scaled(kScanWidth) + scaled(kDetailsWidth) + 16,
                    AboutFrame->height() + scaled(kStatusHeight) + scaled(kBarHeight) + 50);
@@ -249,7 +289,24 @@ void TMainForm::FormShow()
     Bframe->FonSelect = [this](int i) { selectBloc(i); };
     box->setTableName(QStringLiteral("VideoFichiers"));
     FormResize();
+    vidman->setVideoOk();
     displaycount();
+}
+
+void TMainForm::wirePlayback()
+{
+    navman->setNavBar(ViewFrame->NavBar);
+    vidman->setWindow(ViewFrame->PanelVideo);
+    audman->setAudioGauge(ViewFrame->GaugeVolume);
+    vidman->setKeepAspectratio(false);
+    navman->setPositionEditInputActif(true);
+
+    TBuildThread* thread = ViewFrame->BuildThread;
+    filegraph->runOnUi = [thread](const std::function<void()>& fn) { return thread->runOnUi(fn); };
+    filegraph->OnVideoReady = [this] { ViewFrame->FrameResize(); };
+    thread->OnBefore = [this] { buildStarting(); };
+    thread->OnBuild = [this](const QString& file) { return filegraph->build(file); };
+    thread->OnAfter = [this] { buildEnded(); };
 }
 
 void TMainForm::loadPrefs(TOrvanePreferences& p)
@@ -257,6 +314,9 @@ void TMainForm::loadPrefs(TOrvanePreferences& p)
     p.openkey(QStringLiteral("MainForm"));
     am->loadfromprefs(p);
     al_main->loadfromprefs(p);
+    vidman->LoadFromPrefs(p);
+    audman->LoadFromPrefs(p);
+    navman->loadfromprefs(p);
     box->loadfromprefs(p);
     FBaseCommon->al->loadfromprefs(p);
     p.closekey();
@@ -267,6 +327,9 @@ void TMainForm::savePrefs(TOrvanePreferences& p)
     p.openkey(QStringLiteral("MainForm"));
     FBaseCommon->al->savetoprefs(p);
     box->savetoprefs(p);
+    navman->savetoprefs(p);
+    audman->SaveToPrefs(p);
+    vidman->SaveToPrefs(p);
     al_main->savetoprefs(p);
     am->savetoprefs(p);
     p.closekey();
@@ -283,9 +346,24 @@ void TMainForm::baseOpened(const QString& path, sqlite3* connection)
 
 void TMainForm::closeEvent(QCloseEvent* event)
 {
+    // A build under way ends first: the graph is taken apart here, not under it.
+    ViewFrame->BuildThread->suspend();
+    navman->stop();
+    filegraph->kill();
+    filegraph->donotusePrivateFilters();
+    event->accept();
     // The listing stops before the settings are saved and the window goes.
     box->abort();
-    event->accept();
+    clearLBVSettings();
+}
+
+void TMainForm::closeCancelled()
+{
+    // The player comes back as it was: private settings, filter set, video.
+    ViewFrame->BuildThread->resume();
+    waPrivateFolder->apply();
+    baUsePrivateFilters->apply();
+    displayVideo();
 }
 
 void TMainForm::resizeEvent(QResizeEvent* event)
@@ -392,16 +470,116 @@ void TMainForm::displayVideo()
     ViewFrame->raise();
     ViewFrame->affichagevide();
     if (box->Source().count() == 0) {
+        pausePlayback();
         ViewFrame->AfficherError(ecBienvenue);
         return;
     }
     if (Bframe->FSelectedList.count() == 0) {
+        pausePlayback();
         ViewFrame->AfficherError(ecNoFileSelected);
         return;
     }
-    // The video itself is requested once playback exists; until then the waiting screen stays.
-    if (QFileInfo(currentVideo().FFilename).isFile())
+    if (QFileInfo(currentVideo().FFilename).isFile()) {
         ViewFrame->AfficherPatience();
-    else
+        openVideo(currentVideo());
+    } else {
+        pausePlayback();
         ViewFrame->AfficherError(ecFileNotFound);
+    }
+}
+
+void TMainForm::pausePlayback()
+{
+    if (navman->state() == gmPlaying)
+        navman->pause();
+}
+
+void TMainForm::openVideo(const TVideoFichier& aVideoFichier)
+{
+    showMessage(QStringLiteral("Loading ") + aVideoFichier.FFilename);
+    setPanelState(psLecture);
+    ViewFrame->BuildThread->request(aVideoFichier.FFilename);
+}
+
+void TMainForm::buildStarting()
+{
+    navman->setNavigationEnabled(false);
+    navman->stop();
+}
+
+void TMainForm::buildEnded()
+{
+    // A newer request is built next: this result would show one video under
+    // another's details.
+    if (ViewFrame->BuildThread->hasPending())
+        return;
+    ViewFrame->an->hide();
+    ViewFrame->PanelVideo->hide();
+    const TBuildResult result = ViewFrame->BuildThread->BuildResult();
+    if (result == brError) {
+        ViewFrame->AfficherError(ecBuildError);
+        ViewFrame->ShowNavigation(false);
+        setPanelState(psReady);
+        showMessage(QStringLiteral("Ready"));
+        return;
+    }
+    const bool muted = audman->caMute->Checked();
+    audman->caMute->_setcheck(true);
+    // Pausing leaves the play command's check mark as it was: synchroStart
+    // applies it once the first frame is there.
+    navman->pause();
+    synchroStart();
+    ViewFrame->ShowNavigation(true);
+    ViewFrame->rxVue->hide();
+    audman->caMute->_setcheck(muted);
+    ViewFrame->GaugeVolume->setVisible(result != brVideoOnly);
+    if (result == brAudioOnly) {
+        ViewFrame->AfficherError(ecAudioOnly);
+        return;
+    }
+    vidman->repeindre();
+    const bool turned = currentVideo().FRotation == 180;
+    vidman->caFlipVertical->_setcheck(turned);
+    vidman->caFlipHorizontal->_setcheck(turned);
+    ViewFrame->PanelVideo->show();
+}
+
+void TMainForm::synchroStart()
+{
+    ViewFrame->PanelVideo->show();
+    navman->play();
+    navman->pause();
+    // The first frame is painted by the user-interface thread itself, so the
+    // wait lets it run instead of sleeping.
+    for (int i = 0; i < 30 && vidman->getFrames() == 0 && vidman->FilterGraph(); ++i) {
+        QElapsedTimer round;
+        round.start();
+        while (round.elapsed() < 20)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20 - static_cast<int>(round.elapsed()));
+    }
+    navman->pause();
+    navman->reculeDebut();
+    TCheckAction* caPlay = navman->recuperer<TCheckAction>(QStringLiteral("caPlay"));
+    caPlay->_setcheck(caPlay->Checked());
+    vidman->repeindre();
+    setPanelState(psReady);
+    showMessage(QStringLiteral("Ready"));
+}
+
+void TMainForm::applyPrivateFolder(const QString& folder)
+{
+    OptionsFrame->showPrivateFolder(withSlash(folder));
+    clearLBVSettings();
+    if (!importLBVSettings(folder + QStringLiteral("LAV/LBV.reg"))) {
+        // Not modal: the program goes on, and the build error follows if the filters are missing too.
+        auto* message = new QMessageBox(QMessageBox::Warning, QStringLiteral("Movarium"),
+                                        QStringLiteral("Impossible d'installer les filtres privés LAV"),
+                                        QMessageBox::Ok, this);
+        message->setAttribute(Qt::WA_DeleteOnClose);
+        message->setWindowModality(Qt::NonModal);
+        message->show();
+    }
+    registerPrivateLAV(folder + QStringLiteral("LAV/"));
+    if (baUsePrivateFilters->Value)
+        baUsePrivateFilters->apply();
 }

@@ -7,6 +7,10 @@
 #include <sqlite3.h>
 
 class TAboutFrame;
+class TAudioMan;
+class TFileGraph;
+class TTimerNavman;
+class TVideoMan;
 class TBaseCommon;
 class TBlocsFrame;
 class TBooleanAction;
@@ -21,6 +25,7 @@ class TQXAppliMan;
 class TQXFileBox;
 class TStatusBar;
 class TStringAction;
+class TVideoFichier;
 class TViewFrame;
 
 // The one window of the program. It owns the preferences, its own settings,
@@ -42,6 +47,10 @@ public:
     void displaycount();
     void displayVideo();
     void FormResize();
+    // Requests a build of the record's file on the build thread.
+    void openVideo(const TVideoFichier& aVideoFichier);
+    // Brings a freshly built graph to its first frame.
+    void synchroStart();
 
     int BoxPanel() const { return FBoxPanel; }
     int MsgPanel() const { return 1 - FBoxPanel; }
@@ -53,6 +62,10 @@ public:
     TQXActionList* al_main;
     TQXAppliMan* am;
     TQXFileBox* box;
+    TTimerNavman* navman;
+    TVideoMan* vidman;
+    TAudioMan* audman;
+    TFileGraph* filegraph;
     QWidget* MainBar;
     TDataVue* DataFrame;
     TBlocsFrame* Bframe;
@@ -93,6 +106,15 @@ private:
     void loadPrefs(TOrvanePreferences& p);
     void savePrefs(TOrvanePreferences& p);
     void baseOpened(const QString& path, sqlite3* connection);
+    void wirePlayback();
+    // Messages 3029 and 3027 of the build thread, on the user-interface thread.
+    void buildStarting();
+    void buildEnded();
+    // The user kept the program open at the preferences question.
+    void closeCancelled();
+    void applyPrivateFolder(const QString& folder);
+    // The player stops following the selection: the graph pauses.
+    void pausePlayback();
     void setListLeft(bool left);
     int scaled(int pixels) const;
 
