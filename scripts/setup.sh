@@ -11,6 +11,7 @@ packages=(
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad gstreamer1.0-libav
   libimage-exiftool-perl
   libblkid-dev
+  desktop-file-utils
   libxlsxwriter-dev
   googletest libgtest-dev libbenchmark-dev
   xvfb xdotool xclip x11-utils imagemagick

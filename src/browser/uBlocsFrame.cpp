@@ -1,6 +1,7 @@
 #include "uBlocsFrame.h"
 
 #include "uBlocsAccessible.h"
+#include "uDensityWatch.h"
 
 #include <QApplication>
 #include <QMimeData>
@@ -62,7 +63,10 @@ TBlocsFrame::TBlocsFrame(QWidget* parent)
       Bloc_Width(width()),
       Bloc_Height(height()),
       FDpi(logicalDpiY()),
-      sb(new QScrollBar(Qt::Vertical, this))
+      sb(new QScrollBar(Qt::Vertical, this)),
+      // A move to a screen of another density, or a change of the density itself,
+      // scales the tiles as a change of the system's setting would.
+      FDensity(new TDensityWatch(this, [this] { screenDpiChanged(); }))
 {
     installBlocsAccessibility();
     sb->setFocusPolicy(Qt::StrongFocus);
@@ -238,27 +242,7 @@ void TBlocsFrame::resizeEvent(QResizeEvent* event)
 void TBlocsFrame::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
-    watchScreen();
-}
-
-// A move to a screen of another density, or a change of the density itself,
-// scales the tiles as a change of the system's setting would.
-void TBlocsFrame::watchScreen()
-{
-    if (FWatchingScreen)
-        return;
-    QWindow* handle = window()->windowHandle();
-    if (!handle)
-        return;
-    FWatchingScreen = true;
-    connect(handle, &QWindow::screenChanged, this, [this](QScreen* screen) {
-        disconnect(FScreenDpi);
-        if (screen)
-            FScreenDpi = connect(screen, &QScreen::logicalDotsPerInchChanged, this, &TBlocsFrame::screenDpiChanged);
-        screenDpiChanged();
-    });
-    if (QScreen* screen = handle->screen())
-        FScreenDpi = connect(screen, &QScreen::logicalDotsPerInchChanged, this, &TBlocsFrame::screenDpiChanged);
+    FDensity->watch();
 }
 
 void TBlocsFrame::screenDpiChanged()

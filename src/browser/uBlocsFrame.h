@@ -17,6 +17,7 @@ class QKeyEvent;
 class QMimeData;
 class QScrollBar;
 class QWheelEvent;
+class TDensityWatch;
 
 // The catalogue list as a scrolling grid of equal tiles. Only the tiles that fit
 // exist; they are refilled from the row source, one page per move of the view.
@@ -110,7 +111,6 @@ private:
     void addRange(int a, int b);
     void toggleOnScreen(int g0, int g1);
     void raiseSelect();
-    void watchScreen();
     void screenDpiChanged();
 
     TBlocsSource* FBlocsSource = nullptr;
@@ -134,7 +134,6 @@ private:
     int FWheelDelta = 0;
     int FDpi;
     QScrollBar* sb;
+    TDensityWatch* FDensity;
     TDropFileSource FDropFileSource;
-    QMetaObject::Connection FScreenDpi;
-    bool FWatchingScreen = false;
 };

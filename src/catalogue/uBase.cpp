@@ -2,6 +2,8 @@
 
 #include "uLog.h"
 
+#include <QPair>
+
 #include <limits>
 
 void TGridColumnsList::add(const QString& name, const QString& caption, const QString& sqliteType, bool filtered,
@@ -99,18 +101,125 @@ QString trimControl(const QString& text)
 
 TTable::TTable(const QString& zname, const TGridColumnsList* aColumns) : FColumns(aColumns), name(zname)
 {
+    buildStatements();
+}
+
+void TTable::buildStatements()
+{
     createTableStr = QStringLiteral("(Numero INTEGER PRIMARY KEY AUTOINCREMENT");
     insertStr = QStringLiteral(" (");
+    updateStr.clear();
     QString values = QStringLiteral(") VALUES (");
-    for (qsizetype i = 1; i < aColumns->count(); ++i) {
-        const TGridColumn& c = aColumns->at(i);
+    for (qsizetype i = 1; i < FColumns->count(); ++i) {
+        const TGridColumn& c = FColumns->at(i);
         createTableStr += QStringLiteral(", ") + c.name + QLatin1Char(' ') + c.sqliteType + QStringLiteral(" COLLATE NOCASE");
         insertStr += (i > 1 ? QStringLiteral(", ") : QString()) + c.name;
         values += i > 1 ? QStringLiteral(", ?") : QStringLiteral("?");
         updateStr += (i > 1 ? QStringLiteral(", ") : QStringLiteral(" ")) + c.name + QStringLiteral("=?");
     }
+    if (hasCaptionKey()) {
+        // Compared exactly: the key is already upper-cased.
+        createTableStr += QStringLiteral(", CaptionKey text");
+        insertStr += QStringLiteral(", CaptionKey");
+        values += QStringLiteral(", ?");
+        updateStr += QStringLiteral(", CaptionKey=?");
+    }
     createTableStr += QStringLiteral(");");
     insertStr += values + QLatin1Char(')');
+}
+
+void TTable::setCaptionKey(const QString& indexName)
+{
+    FCaptionKeyIndex = indexName;
+    buildStatements();
+}
+
+QString captionKeyOf(const QString& caption)
+{
+    qsizetype start = 0;
+    qsizetype end = caption.size();
+    while (start < end && caption.at(start) == QLatin1Char(' '))
+        ++start;
+    while (end > start && caption.at(end - 1) == QLatin1Char(' '))
+        --end;
+    return caption.mid(start, end - start).toUpper();
+}
+
+// Brings a catalogue of an earlier build to the key column: the column is added
+// (every row stays), the index on an expression of the program's own function
+// (which plain SQLite cannot maintain) goes, and the keys are written. All of it
+// or nothing: a file that cannot be changed stays as it was.
+bool TTable::upgradeCaptionKey(sqlite3* abase)
+{
+    if (execSql(abase, QStringLiteral("BEGIN")) != SQLITE_DONE)
+        return false;
+    const bool ok = addCaptionKey(abase) && fillCaptionKeys(abase);
+    return execSql(abase, ok ? QStringLiteral("COMMIT") : QStringLiteral("ROLLBACK")) == SQLITE_DONE && ok;
+}
+
+bool TTable::addCaptionKey(sqlite3* abase)
+{
+    bool oldIndex = false;
+    {
+        TStatement index;
+        oldIndex = index.prepare(abase, QStringLiteral("SELECT sql FROM sqlite_master WHERE type='index' AND name=?"))
+                == SQLITE_OK
+            && bindText(index.get(), 1, FCaptionKeyIndex) == SQLITE_OK && index.step() == SQLITE_ROW
+            && !columnText(index.get(), 0).contains(QStringLiteral("(CaptionKey)"), Qt::CaseInsensitive);
+    }
+    if (oldIndex && execSql(abase, QStringLiteral("DROP INDEX ") + FCaptionKeyIndex) != SQLITE_DONE)
+        return false;
+    bool hasColumn = false;
+    {
+        TStatement info;
+        if (info.prepare(abase, QStringLiteral("PRAGMA table_info(") + name + QLatin1Char(')')) != SQLITE_OK)
+            return false;
+        while (info.step() == SQLITE_ROW)
+            hasColumn = hasColumn || columnText(info.get(), 1).compare(QStringLiteral("CaptionKey"), Qt::CaseInsensitive) == 0;
+    }
+    if (!hasColumn
+        && execSql(abase, QStringLiteral("ALTER TABLE ") + name + QStringLiteral(" ADD COLUMN CaptionKey text"))
+               != SQLITE_DONE)
+        return false;
+    // Another tool that changes a caption leaves a key that no longer fits it: it is
+    // cleared, and such rows are looked up by their caption alone until rewritten.
+    return execSql(abase, QStringLiteral("CREATE INDEX IF NOT EXISTS ") + FCaptionKeyIndex + QStringLiteral(" ON ")
+                              + name + QStringLiteral(" (CaptionKey)"))
+        == SQLITE_DONE
+        && execSql(abase, QStringLiteral("CREATE TRIGGER IF NOT EXISTS t") + name
+                              + QStringLiteral("_CaptionKey AFTER UPDATE OF Caption ON ") + name
+                              + QStringLiteral(" WHEN new.Caption IS NOT old.Caption AND new.CaptionKey IS old.CaptionKey"
+                                               " BEGIN UPDATE ")
+                              + name + QStringLiteral(" SET CaptionKey=NULL WHERE Numero=new.Numero; END"))
+        == SQLITE_DONE;
+}
+
+// Writes the key of every row that has none.
+bool TTable::fillCaptionKeys(sqlite3* abase)
+{
+    QList<QPair<qint64, QString>> missing;
+    {
+        TStatement select;
+        if (select.prepare(abase, QStringLiteral("SELECT Numero, Caption FROM ") + name
+                                      + QStringLiteral(" WHERE CaptionKey IS NULL"))
+            != SQLITE_OK)
+            return false;
+        while (select.step() == SQLITE_ROW)
+            missing.append({sqlite3_column_int64(select.get(), 0), columnText(select.get(), 1)});
+    }
+    if (missing.isEmpty())
+        return true;
+    TStatement update;
+    if (update.prepare(abase, QStringLiteral("UPDATE ") + name + QStringLiteral(" SET CaptionKey=?1 WHERE Numero=?2"))
+        != SQLITE_OK)
+        return false;
+    for (const auto& row : missing) {
+        if (bindText(update.get(), 1, captionKeyOf(row.second)) != SQLITE_OK
+            || sqlite3_bind_int64(update.get(), 2, row.first) != SQLITE_OK || update.step() != SQLITE_DONE
+            || sqlite3_reset(update.get()) != SQLITE_OK)
+            return false;
+    }
+    return true;
 }
 
 void TTable::addIndex(const QString& indexName, const QString& columns)
@@ -127,8 +236,9 @@ bool TTable::addToBase(sqlite3* abase)
                            + QStringLiteral(" (Caption)"));
     for (const QString& index : FIndexes)
         execSql(abase, index);
+    const bool keyed = !hasCaptionKey() || !abase || upgradeCaptionKey(abase);
     FBase.store(abase);
-    return true;
+    return keyed;
 }
 
 bool TTable::hasCaption() const
@@ -342,7 +452,7 @@ bool TBaseItem::insertnew()
     if (statement.prepare(base, QStringLiteral("INSERT INTO ") + FTable->name + QLatin1Char(' ') + FTable->insertStr)
         != SQLITE_OK)
         return false;
-    if (!bindValues(statement.get()) || statement.step() != SQLITE_DONE)
+    if (!bindValues(statement.get()) || !bindCaptionKey(statement.get()) || statement.step() != SQLITE_DONE)
         return false;
     const sqlite3_int64 rowid = sqlite3_last_insert_rowid(base);
     if (rowid > std::numeric_limits<qint32>::max()) {
@@ -374,7 +484,14 @@ bool TBaseItem::putByNum()
                                     + QStringLiteral(" WHERE numero=") + QString::number(numero))
         != SQLITE_OK)
         return false;
-    return bindValues(statement.get()) && statement.step() == SQLITE_DONE;
+    return bindValues(statement.get()) && bindCaptionKey(statement.get()) && statement.step() == SQLITE_DONE;
+}
+
+bool TBaseItem::bindCaptionKey(sqlite3_stmt* statement)
+{
+    if (!FTable->hasCaptionKey())
+        return true;
+    return bindText(statement, static_cast<int>(fields().size()) + 1, captionKeyOf(getCaption())) == SQLITE_OK;
 }
 
 bool TBaseItem::getByNum()
@@ -418,19 +535,24 @@ bool TBaseCaption::getNumByCaption()
     if (!base)
         return false;
     // The upper-cased key narrows the search through its index to the few rows that
-    // may match, and the collation then decides as it always did. Upper-casing is the
-    // same in every locale, so the index stays valid whatever the user's locale.
-    // A connection without wideupper falls back to comparing every row.
+    // may match (and to the rows another tool left without a key), and the collation
+    // then decides as it always did. Upper-casing is the same in every locale, so
+    // the keys stay valid whatever the user's locale.
     TStatement statement;
-    if (statement.prepare(base, QStringLiteral("SELECT numero FROM ") + FTable->name
-                                    + QStringLiteral(" WHERE wideupper(trim(Caption)) = wideupper(?1)"
-                                                     " AND trim(Caption)= ?1 COLLATE NOWIDECASE"))
-            != SQLITE_OK
+    // A file that could not be given its key column is searched row by row.
+    const bool keyed = FTable->hasCaptionKey()
         && statement.prepare(base, QStringLiteral("SELECT numero FROM ") + FTable->name
-                                       + QStringLiteral(" WHERE trim(Caption)= ? COLLATE NOWIDECASE"))
+                                       + QStringLiteral(" WHERE (CaptionKey = ?2 OR CaptionKey IS NULL)"
+                                                        " AND trim(Caption)= ?1 COLLATE NOWIDECASE"))
+            == SQLITE_OK;
+    if (!keyed
+        && statement.prepare(base, QStringLiteral("SELECT numero FROM ") + FTable->name
+                                       + QStringLiteral(" WHERE trim(Caption)= ?1 COLLATE NOWIDECASE"))
                != SQLITE_OK)
         return false;
-    if (bindText(statement.get(), 1, Fcaption) != SQLITE_OK || statement.step() != SQLITE_ROW)
+    if (bindText(statement.get(), 1, Fcaption) != SQLITE_OK
+        || (keyed && bindText(statement.get(), 2, captionKeyOf(Fcaption)) != SQLITE_OK)
+        || statement.step() != SQLITE_ROW)
         return false;
     const qint64 key = sqlite3_column_int64(statement.get(), 0);
     if (key < 0 || key > std::numeric_limits<qint32>::max())

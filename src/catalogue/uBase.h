@@ -80,6 +80,15 @@ public:
     bool hasCaption() const;
     // Extra indexes created with the table, so that the list's pages stay fast.
     void addIndex(const QString& indexName, const QString& columns);
+    // Gives the table the caption look-up's key: a last column CaptionKey that the
+    // records write (the trimmed caption upper-cased in every alphabet, see
+    // captionKeyOf) with an ordinary index, so that plain SQLite, without any
+    // function of the program's, can check, vacuum and edit the file. A row
+    // whose caption was changed or inserted by another tool has no key (a
+    // trigger clears it); the look-up still finds it and the next addToBase
+    // writes its key again.
+    void setCaptionKey(const QString& indexName);
+    bool hasCaptionKey() const { return !FCaptionKeyIndex.isEmpty(); }
 
     sqlite3* base() const { return FBase.load(); }
     void setBase(sqlite3* abase) { FBase.store(abase); }
@@ -94,7 +103,17 @@ private:
     // Set on the user-interface thread, read by the listing thread.
     std::atomic<sqlite3*> FBase{nullptr};
     QStringList FIndexes;
+    QString FCaptionKeyIndex;
+
+    void buildStatements();
+    bool upgradeCaptionKey(sqlite3* abase);
+    bool addCaptionKey(sqlite3* abase);
+    bool fillCaptionKeys(sqlite3* abase);
 };
+
+// The caption look-up's key: the caption without its leading and trailing
+// spaces (as SQLite's trim), upper-cased by the full Unicode rules.
+QString captionKeyOf(const QString& caption);
 
 class TBlocsSource;
 
@@ -140,6 +159,9 @@ protected:
     virtual void describeFields(TFieldList& fields);
     TFieldList fields();
     sqlite3* db() const { return FTable ? FTable->base() : nullptr; }
+
+private:
+    bool bindCaptionKey(sqlite3_stmt* statement);
 };
 
 class TItem : public TBaseItem {

@@ -102,9 +102,7 @@ TCatalogueTables::TCatalogueTables()
     // The list's two usual orders read a page through these without sorting the table.
     VideoFichiers.addIndex(QStringLiteral("xVideoFichiers_ListedFolder"), QStringLiteral("Listed, Folder, CreationDate"));
     VideoFichiers.addIndex(QStringLiteral("xVideoFichiers_ListedName"), QStringLiteral("Listed, ListName"));
-    // The caption look-up's key: needs wideupper registered on the connection before
-    // the table is added, and on every connection that writes rows.
-    VideoFichiers.addIndex(QStringLiteral("xVideoFichiers_CaptionKey"), QStringLiteral("wideupper(trim(Caption))"));
+    VideoFichiers.setCaptionKey(QStringLiteral("xVideoFichiers_CaptionKey"));
 }
 
 TCatalogueTables& catalogueTables()

@@ -2,6 +2,7 @@
 
 #include "uBloc.h"
 #include "uBrowseEdit.h"
+#include "uDensityWatch.h"
 #include "uExporterFichier.h"
 #include "uScriptAction.h"
 
@@ -24,7 +25,10 @@ void openOnDesktop(const QString& fileName)
     QDesktopServices::openUrl(QUrl::fromLocalFile(fileName));
 }
 
-TExportFrame::TExportFrame(QWidget* parent) : QWidget(parent)
+TExportFrame::TExportFrame(QWidget* parent)
+    : QWidget(parent),
+      // Like the scan half beside it, this half keeps its size at the screen's density.
+      FDensity(new TDensityWatch(this, [this] { applyScale(); }))
 {
     setObjectName(QStringLiteral("exportPanel"));
     setAccessibleName(QStringLiteral("Export panel"));
@@ -82,24 +86,8 @@ void TExportFrame::applyScale()
 void TExportFrame::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
-    watchScreen();
+    FDensity->watch();
     applyScale();
-}
-
-void TExportFrame::watchScreen()
-{
-    // Like the scan half beside it, this half keeps its size at the screen's density.
-    QWindow* window = this->window() ? this->window()->windowHandle() : nullptr;
-    if (!window || FScreenChanged)
-        return;
-    const auto follow = [this](QScreen* screen) {
-        QObject::disconnect(FDpiChanged);
-        if (screen)
-            FDpiChanged = connect(screen, &QScreen::logicalDotsPerInchChanged, this, [this] { applyScale(); });
-        applyScale();
-    };
-    FScreenChanged = connect(window, &QWindow::screenChanged, this, follow);
-    follow(window->screen());
 }
 
 void TExportFrame::bindSettings(TStringAction* waExportFolder, TStringAction* waExportExcelFile,

@@ -13,6 +13,7 @@ class QCheckBox;
 class QLabel;
 class QPushButton;
 class TBooleanAction;
+class TDensityWatch;
 class TFolderEdit;
 class TIntegerAction;
 class TStringAction;
@@ -57,7 +58,6 @@ protected:
 
 private:
     void applyScale();
-    void watchScreen();
     void showStatus(const QString& text);
 
     QPointer<TQXFileBox> FFileBox;
@@ -65,6 +65,5 @@ private:
     TBooleanAction* FColumnFolder = nullptr;
     TBooleanAction* FColumnExtension = nullptr;
     TIntegerAction* FExcelFormat = nullptr;
-    QMetaObject::Connection FScreenChanged;
-    QMetaObject::Connection FDpiChanged;
+    TDensityWatch* FDensity;
 };

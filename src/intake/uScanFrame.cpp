@@ -2,6 +2,7 @@
 
 #include "uBloc.h"
 #include "uBrowseEdit.h"
+#include "uDensityWatch.h"
 #include "uScriptAction.h"
 
 #include <QCheckBox>
@@ -76,7 +77,8 @@ void TScanHandlers::listCountChange()
 
 // ---------------------------------------------------------------------------
 
-TScanFrame::TScanFrame(QWidget* parent) : QWidget(parent), FScanPanel(new QWidget(this))
+TScanFrame::TScanFrame(QWidget* parent)
+    : QWidget(parent), FScanPanel(new QWidget(this)), FDensity(new TDensityWatch(this, [this] { applyScale(); }))
 {
     // The scan half keeps its own child and layout; the export half goes beside it.
     auto* halves = new QHBoxLayout(this);
@@ -149,23 +151,8 @@ void TScanFrame::applyScale()
 void TScanFrame::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
-    watchScreen();
+    FDensity->watch();
     applyScale();
-}
-
-void TScanFrame::watchScreen()
-{
-    QWindow* window = windowHandle() ? windowHandle() : (this->window() ? this->window()->windowHandle() : nullptr);
-    if (!window || FScreenChanged)
-        return;
-    const auto follow = [this](QScreen* screen) {
-        QObject::disconnect(FDpiChanged);
-        if (screen)
-            FDpiChanged = connect(screen, &QScreen::logicalDotsPerInchChanged, this, [this] { applyScale(); });
-        applyScale();
-    };
-    FScreenChanged = connect(window, &QWindow::screenChanged, this, follow);
-    follow(window->screen());
 }
 
 void TScanFrame::bindSettings(TStringAction* waScanFolder, TBooleanAction* baIncludeSubFolders, TBooleanAction* baMp4,

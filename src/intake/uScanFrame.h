@@ -14,6 +14,7 @@ class QCheckBox;
 class QLabel;
 class QPushButton;
 class TBooleanAction;
+class TDensityWatch;
 class TFolderEdit;
 class TStringAction;
 
@@ -100,15 +101,13 @@ protected:
 
 private:
     void applyScale();
-    void watchScreen();
 
     QWidget* FScanPanel;
+    TDensityWatch* FDensity;
     QPointer<TQXFileBox> FFileBox;
     TStringAction* FScanFolder = nullptr;
     TBooleanAction* FIncludeSubFolders = nullptr;
     TBooleanAction* FMp4 = nullptr;
     TBooleanAction* FMov = nullptr;
     TScanExtensions FExtensions;
-    QMetaObject::Connection FScreenChanged;
-    QMetaObject::Connection FDpiChanged;
 };

@@ -254,6 +254,61 @@ QString withoutComment(const QString& line)
     return line;
 }
 
+// One statement or keyword of a macro and the line it starts on. Statements end
+// at a ";" or at the end of their line, so a macro may be written one statement
+// a line, as the recorder does, or several on a line ("begin a; b; end.").
+struct TPiece {
+    QString text;
+    int line;
+};
+
+QList<TPiece> piecesOf(const QString& macro)
+{
+    QList<TPiece> pieces;
+    const QStringList lines = macro.split(QRegularExpression(QStringLiteral("\r\n|\n|\r")));
+    for (int n = 0; n < lines.size(); ++n) {
+        const QString line = withoutComment(lines.at(n));
+        bool inString = false;
+        qsizetype start = 0;
+        for (qsizetype i = 0; i <= line.size(); ++i) {
+            const bool atEnd = i == line.size();
+            if (!atEnd && line.at(i) == QLatin1Char('\''))
+                inString = !inString;
+            if (atEnd || (!inString && line.at(i) == QLatin1Char(';'))) {
+                const QString text = line.mid(start, i - start).trimmed();
+                if (!text.isEmpty())
+                    pieces.append({text, n + 1});
+                start = i + 1;
+            }
+        }
+    }
+    return pieces;
+}
+
+// Takes a leading keyword ("begin") written as a whole word, in any case.
+bool takeKeyword(QString& text, const QString& keyword)
+{
+    if (!text.startsWith(keyword, Qt::CaseInsensitive))
+        return false;
+    if (text.size() > keyword.size()) {
+        const QChar next = text.at(keyword.size());
+        if (next.isLetterOrNumber() || next == QLatin1Char('_'))
+            return false;
+    }
+    text = text.mid(keyword.size()).trimmed();
+    return true;
+}
+
+// "end." (blanks allowed before the full stop) leading the text.
+bool takeEnd(QString& text)
+{
+    QString rest = text;
+    if (!takeKeyword(rest, QStringLiteral("end")) || !rest.startsWith(QLatin1Char('.')))
+        return false;
+    text = rest.mid(1).trimmed();
+    return true;
+}
+
 bool convert(const TToken& token, TMacroEngine::TParam param, QVariant& out)
 {
     using P = TMacroEngine::TParam;
@@ -326,27 +381,26 @@ void TMacroEngine::compile()
 
 TMacroEngine::TResult TMacroEngine::run(const QString& macro)
 {
-    const QStringList lines = macro.split(QRegularExpression(QStringLiteral("\r\n|\n|\r")));
     QList<TCall> calls;
     enum { BeforeBegin, Body, AfterEnd } state = BeforeBegin;
     int lastLine = 0;
-    for (int n = 0; n < lines.size(); ++n) {
-        const QString text = withoutComment(lines.at(n)).trimmed();
-        if (text.isEmpty())
-            continue;
-        lastLine = n + 1;
-        const QString word = text.toLower();
-        const auto fail = [&](const QString& reason) { return TResult{false, n + 1, reason}; };
+    for (const TPiece& piece : piecesOf(macro)) {
+        lastLine = piece.line;
+        const auto fail = [&](const QString& reason) { return TResult{false, piece.line, reason}; };
+        QString text = piece.text;
         if (state == BeforeBegin) {
-            if (word != QLatin1String("begin"))
+            if (!takeKeyword(text, QStringLiteral("begin")))
                 return fail(QStringLiteral("'begin' expected"));
             state = Body;
-            continue;
+            if (text.isEmpty())
+                continue;
         }
         if (state == AfterEnd)
             return fail(QStringLiteral("Text after 'end.'"));
-        if (word == QLatin1String("end.")) {
+        if (takeEnd(text)) {
             state = AfterEnd;
+            if (!text.isEmpty())
+                return fail(QStringLiteral("Text after 'end.'"));
             continue;
         }
         QString name;

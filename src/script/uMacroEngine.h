@@ -16,6 +16,7 @@
 //       Fichiers(['a.mp4', 'b.mov']);
 //   end.
 //
+// or with several statements on a line ("begin Volume(80); setMute(True); end.").
 // Arguments are strings ('it''s'), integers, $hex, floats, True/False and
 // arrays of strings. A macro is checked whole before it runs, so one with an
 // error changes nothing and reports its line and the reason.

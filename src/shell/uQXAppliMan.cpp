@@ -77,7 +77,12 @@ void TPagePanel::setFrame(QWidget* frame)
         return;
     frame->setParent(this);
     frame->hide();
-    centre();
+    // A page that nobody sized takes the size its layout asks for, and keeps
+    // following it (a density change, a longer text); a page sized by its
+    // owner keeps that size.
+    FFitsLayout = !frame->testAttribute(Qt::WA_Resized);
+    frame->installEventFilter(this);
+    fit();
 }
 
 void TPagePanel::showPage()
@@ -87,9 +92,9 @@ void TPagePanel::showPage()
     setEnabled(true);
     show();
     raise();
-    centre();
     FFrame->show();
     FFrame->raise();
+    fit();
 }
 
 void TPagePanel::hidePage()
@@ -103,7 +108,25 @@ bool TPagePanel::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == parent() && event->type() == QEvent::Resize)
         setGeometry(parentWidget()->rect());
+    if (watched == FFrame) {
+        if (event->type() == QEvent::Resize)
+            centre();
+        else if (event->type() == QEvent::LayoutRequest)
+            fit();
+    }
     return false;
+}
+
+void TPagePanel::fit()
+{
+    if (!FFrame)
+        return;
+    if (FFitsLayout) {
+        const QSize wanted = FFrame->sizeHint().expandedTo(FFrame->minimumSizeHint());
+        if (wanted.isValid() && wanted != FFrame->size())
+            FFrame->resize(wanted);
+    }
+    centre();
 }
 
 void TPagePanel::resizeEvent(QResizeEvent* event)

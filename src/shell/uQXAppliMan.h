@@ -40,9 +40,11 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    void fit();
     void centre();
 
     QPointer<QWidget> FFrame;
+    bool FFitsLayout = false;
 };
 
 // "Type F10 to close this page or click here.": a small line that keeps to the

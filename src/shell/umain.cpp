@@ -12,6 +12,7 @@
 #include "uGaugeVolume.h"
 #include "uHelpForm.h"
 #include "uLog.h"
+#include "uMacroEngine.h"
 #include "uOptionsFrame.h"
 #include "uPreferences.h"
 #include "uPrivateLAV.h"
@@ -284,6 +285,10 @@ void TMainForm::showEvent(QShowEvent* event)
 void TMainForm::FormShow()
 {
     am->HelpForm()->fill(QStringLiteral("Movarium"), {am, al_main, box});
+    // A recorded macro holds lines of every list; each one must replay.
+    for (TCustomQXActionList* list : {static_cast<TCustomQXActionList*>(al_main), static_cast<TCustomQXActionList*>(box),
+                                      static_cast<TCustomQXActionList*>(FBaseCommon->al)})
+        list->setPascalScript(am->MacroEngine());
     const QSize tile = TSR2FichierBloc::blocSize(Bframe->dpi());
     Bframe->setBlocClass(&makeBloc<TSR2FichierBloc>, tile.width(), tile.height());
     Bframe->FonSelect = [this](int i) { selectBloc(i); };

@@ -1,11 +1,14 @@
 #include "TestSupport.h"
 #include "uBaseCommon.h"
 #include "uCatalogueTables.h"
+#include "uCollations.h"
 #include "uLog.h"
 #include "uScriptAction.h"
 #include "uVideoFichiers.h"
 
 #include <QFile>
+
+#include <memory>
 
 namespace {
 
@@ -115,4 +118,123 @@ TEST_F(BaseCommonTest, CollationAndUpperCasing)
     found.Fcaption = QStringLiteral("1a2b-3c4d|films/ÉTÉ/A.MP4");
     EXPECT_TRUE(found.findbyCaption());
     EXPECT_EQ(found.numero, v.numero);
+}
+
+namespace {
+
+// A connection as the stock sqlite3 shell opens the file: none of the program's functions.
+struct PlainConnection {
+    explicit PlainConnection(const QString& path) { sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE, nullptr); }
+    ~PlainConnection() { sqlite3_close(db); }
+    // The statement's first value as text, or its error message.
+    QString run(const QString& sql)
+    {
+        TStatement s;
+        if (s.prepare(db, sql) != SQLITE_OK)
+            return QString::fromUtf8(sqlite3_errmsg(db));
+        const int rc = s.step();
+        if (rc == SQLITE_ROW)
+            return columnText(s.get(), 0);
+        return rc == SQLITE_DONE ? QStringLiteral("done") : QString::fromUtf8(sqlite3_errmsg(db));
+    }
+    sqlite3* db = nullptr;
+};
+
+} // namespace
+
+// A catalogue of the build that indexed an expression of its own upper-casing
+// function: opening it keeps every row, gives each its key and leaves a file
+// that plain SQLite can check and edit.
+TEST_F(BaseCommonTest, AnEarlierCatalogueIsUpgradedWithoutLosingARow)
+{
+    const QString path = dir.file(QStringLiteral("old.db3"));
+    const QStringList captions = {QStringLiteral("1A2B-3C4D|Films/Été/a.mp4"), QStringLiteral("  1A2B-3C4D|b.mov "),
+                                  QStringLiteral("5E6F-7A8B|Œuvres/ß.mp4")};
+    {
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open16(path.utf16(), &db), SQLITE_OK);
+        registerWideUpper(db);
+        QString oldTable = catalogueTables().VideoFichiers.createTableStr;
+        oldTable.remove(QStringLiteral(", CaptionKey text"));
+        ASSERT_EQ(execSql(db, QStringLiteral("CREATE TABLE VideoFichiers ") + oldTable), SQLITE_DONE);
+        ASSERT_EQ(execSql(db, QStringLiteral("CREATE INDEX xVideoFichiers_CaptionKey ON VideoFichiers (wideupper(trim(Caption)))")),
+                  SQLITE_DONE);
+        for (const QString& caption : captions) {
+            TStatement insert;
+            ASSERT_EQ(insert.prepare(db, QStringLiteral("INSERT INTO VideoFichiers (Caption, Listed) VALUES (?, 1)")), SQLITE_OK);
+            bindText(insert.get(), 1, caption);
+            ASSERT_EQ(insert.step(), SQLITE_DONE);
+        }
+        sqlite3_close(db);
+    }
+    {
+        PlainConnection plain(path);
+        EXPECT_NE(plain.run(QStringLiteral("PRAGMA integrity_check")), QStringLiteral("ok")) << "the old file needs the function";
+    }
+
+    TBaseCommon module;
+    module.waFichierBase->setValue(path);
+    ASSERT_NE(module.base(), nullptr);
+    {
+        PlainConnection plain(path);
+        EXPECT_EQ(plain.run(QStringLiteral("SELECT count(*) FROM VideoFichiers WHERE Listed=1")), QStringLiteral("3"));
+        EXPECT_EQ(plain.run(QStringLiteral("SELECT group_concat(CaptionKey, '/') FROM (SELECT CaptionKey FROM VideoFichiers ORDER BY Numero)")),
+                  QStringLiteral("1A2B-3C4D|FILMS/ÉTÉ/A.MP4/1A2B-3C4D|B.MOV/5E6F-7A8B|ŒUVRES/SS.MP4"));
+        EXPECT_EQ(plain.run(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE sql LIKE '%wideupper%'")), QStringLiteral("0"));
+        EXPECT_EQ(plain.run(QStringLiteral("PRAGMA integrity_check")), QStringLiteral("ok"));
+    }
+    const struct {
+        const char* asked;
+        int numero;
+    } cases[] = {
+        {"1a2b-3c4d|films/ÉTÉ/A.MP4", 1}, {"1a2b-3c4d|B.MOV", 2}, {"5e6f-7a8b|œuvres/ß.mp4", 3}, {"1A2B-3C4D|a.mp4", 0},
+    };
+    for (const auto& c : cases) {
+        TVideoFichier v;
+        v.Fcaption = QString::fromUtf8(c.asked);
+        EXPECT_EQ(v.findbyCaption(), c.numero != 0) << c.asked;
+        EXPECT_EQ(v.numero, c.numero) << c.asked;
+    }
+}
+
+// Rows that another tool inserted or renamed carry no fitting key: the look-up
+// still finds them, the program's own writes give them their key again, and
+// the next opening fills the rest.
+TEST_F(BaseCommonTest, RowsEditedByAnotherToolAreStillFound)
+{
+    const QString path = dir.file(QStringLiteral("c.db3"));
+    auto module = std::make_unique<TBaseCommon>();
+    module->waFichierBase->setValue(path);
+    TVideoFichier v;
+    v.Fcaption = QStringLiteral("1A2B-3C4D|Films/a.mp4");
+    ASSERT_TRUE(v.insertnew());
+    {
+        PlainConnection plain(path);
+        EXPECT_EQ(plain.run(QStringLiteral("UPDATE VideoFichiers SET Caption='1A2B-3C4D|Films/renamed.mp4'")), QStringLiteral("done"));
+        EXPECT_EQ(plain.run(QStringLiteral("INSERT INTO VideoFichiers (Caption) VALUES ('1A2B-3C4D|Films/added.mp4')")),
+                  QStringLiteral("done"));
+        EXPECT_EQ(plain.run(QStringLiteral("SELECT count(*) FROM VideoFichiers WHERE CaptionKey IS NULL")), QStringLiteral("2"));
+    }
+    for (const char* asked : {"1a2b-3c4d|FILMS/RENAMED.MP4", "1a2b-3c4d|films/Added.mp4"}) {
+        TVideoFichier found;
+        found.Fcaption = QString::fromLatin1(asked);
+        EXPECT_TRUE(found.findbyCaption()) << asked;
+    }
+    TVideoFichier old;
+    old.Fcaption = QStringLiteral("1A2B-3C4D|Films/a.mp4");
+    EXPECT_FALSE(old.findbyCaption());
+
+    TVideoFichier renamed;
+    renamed.Fcaption = QStringLiteral("1A2B-3C4D|Films/renamed.mp4");
+    ASSERT_TRUE(renamed.findbyCaption());
+    ASSERT_TRUE(renamed.putByNum());
+    const auto keyOf = [&](int numero) {
+        PlainConnection plain(path);
+        return plain.run(QStringLiteral("SELECT ifnull(CaptionKey, 'none') FROM VideoFichiers WHERE Numero=") + QString::number(numero));
+    };
+    EXPECT_EQ(keyOf(renamed.numero), QStringLiteral("1A2B-3C4D|FILMS/RENAMED.MP4"));
+    EXPECT_EQ(keyOf(2), QStringLiteral("none"));
+    module = std::make_unique<TBaseCommon>();
+    module->waFichierBase->setValue(path);
+    EXPECT_EQ(keyOf(2), QStringLiteral("1A2B-3C4D|FILMS/ADDED.MP4"));
 }

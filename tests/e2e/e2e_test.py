@@ -2,7 +2,7 @@
 """Starts the real program under Xvfb with its own home, drives it with xdotool
 and checks what it leaves behind: the run log, the catalogue file, the hive.
 
-Usage: e2e_test.py MOVARIUM_EXECUTABLE ARTIFACTS_FOLDER
+Usage: e2e_test.py MOVARIUM_EXECUTABLE ARTIFACTS_FOLDER PRIVATE_FILTERS_FOLDER
 """
 import json
 import os
@@ -16,6 +16,7 @@ import time
 
 EXE = sys.argv[1]
 ARTIFACTS = sys.argv[2]
+PRIVATE_FILTERS = os.path.abspath(sys.argv[3])
 TITLE = "Movarium 1.0.3.9 fr by Tessaly"
 PROMPT = "Saving the preferences of Movarium"
 READER = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "export", "read_workbook.py")
@@ -73,6 +74,38 @@ def click(env, win, x, y):
     xdotool(env, "click", "1")
 
 
+def page_box(path):
+    """The page shown over the window: the box of what is not the panel's colour,
+    the panel's colour being that of the picture's top-left corner. Answers
+    (left, top, width, height, picture width, picture height)."""
+    panel = subprocess.run(["convert", path, "-format", "%[pixel:p{2,2}]", "info:"],
+                           capture_output=True, text=True, timeout=60).stdout.strip()
+    out = subprocess.run(["convert", path, "-fill", "white", "-opaque", panel, "-fill", "black", "+opaque", "white",
+                          "-trim", "-format", "%w %h %X %Y %W %H", "info:"],
+                         capture_output=True, text=True, timeout=60).stdout.split()
+    w, h, x, y, W, H = (int(v) for v in out)
+    return x, y, w, h, W, H
+
+
+def check_centred(env, win, name):
+    # The pointer rests on the panel's corner, so that no hint covers the page, then
+    # goes back to the middle of the screen, where the keys' window is.
+    xdotool(env, "mousemove", "--window", win, "3", "3")
+    time.sleep(0.8)
+    x, y, w, h, W, H = page_box(screenshot(env, win, name))
+    xdotool(env, "mousemove", "640", "512")
+    if x <= 0 or y <= 0 or x + w >= W or y + h >= H:
+        fail("%s: the page is cut off: %dx%d at %d,%d in %dx%d" % (name, w, h, x, y, W, H))
+    if abs(x - (W - w) // 2) > 2 or abs(y - (H - h) // 2) > 2:
+        shown = []
+        for other in xdotool(env, "search", "--onlyvisible", "--name", ".").split():
+            shown.append(xdotool(env, "getwindowname", other) + " "
+                         + xdotool(env, "getwindowgeometry", other).replace("\n", " "))
+            screenshot(env, other, "window-%s.png" % other)
+        fail("%s: the page is not centred: %dx%d at %d,%d in %dx%d; windows: %r" % (name, w, h, x, y, W, H, shown))
+    return x, y
+
+
 def make_clip(path, extra):
     subprocess.run(["ffmpeg", "-v", "error", "-y", "-f", "lavfi", "-i", "testsrc=size=320x240:rate=25",
                     "-t", "1", *extra, path], check=True, timeout=120)
@@ -88,9 +121,18 @@ def rows(db, sql):
         return c.execute(sql).fetchall()
 
 
-def start(env, home):
-    process = subprocess.Popen([EXE], env=env, stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
-    win = wait_for("the main window", lambda: window(env, TITLE))
+def start(exe, env, home):
+    process = subprocess.Popen([exe], env=env, stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+    end = time.time() + 30
+    win = None
+    while not win and process.poll() is None and time.time() < end:
+        time.sleep(0.2)
+        win = window(env, TITLE)
+    if not win:
+        process.kill()
+        sys.stdout.write(process.communicate()[0].decode(errors="replace"))
+        fail("no main window (the program %s)" % ("ended with code %d" % process.returncode
+                                                 if process.returncode is not None else "kept running"))
     log = os.path.join(home, "Documents", "Movarium.log")
     wait_for("the catalogue's opening",
              lambda: os.path.exists(log) and any(line.startswith("wideupper") for line in log_lines(home)))
@@ -102,8 +144,12 @@ def finish(process):
     try:
         out, _ = process.communicate(timeout=30)
     except subprocess.TimeoutExpired:
+        stacks = subprocess.run(["gdb", "-p", str(process.pid), "-batch", "-ex", "thread apply all bt 12"],
+                                capture_output=True, text=True, timeout=120).stdout
+        with open(os.path.join(ARTIFACTS, "hung-stacks.txt"), "w") as f:
+            f.write(stacks)
         process.kill()
-        fail("the program did not end after its close")
+        fail("the program did not end after its close (stacks in hung-stacks.txt)")
     sys.stdout.write(out.decode(errors="replace"))
     if process.returncode != 0:
         fail("the program ended with code %d" % process.returncode)
@@ -117,6 +163,9 @@ def main():
     videos = os.path.join(home, "Videos")
     os.makedirs(os.path.join(home, "Documents"))
     os.makedirs(videos)
+    # The private filter set where a fresh installation keeps it.
+    os.makedirs(os.path.join(root, "common", "Tessaly"))
+    os.symlink(PRIVATE_FILTERS, os.path.join(root, "common", "Tessaly", "Private Filters"))
     make_clip(os.path.join(videos, "first.mp4"), ["-f", "lavfi", "-i", "sine", "-shortest", "-c:v", "libx264",
                                                   "-preset", "ultrafast", "-c:a", "aac"])
     make_clip(os.path.join(videos, "second.mov"), ["-c:v", "libx264", "-preset", "ultrafast"])
@@ -131,11 +180,16 @@ def main():
     env.pop("XDG_DOCUMENTS_DIR", None)
     db = os.path.join(root, "data", "Movarium", "Movarium.db3")
     hive = os.path.join(root, "config", "Tessaly", "user.reg")
+    # Portable mode writes its ini file next to the program: a copy of its own.
+    exe = os.path.join(root, "bin", "movarium")
+    os.makedirs(os.path.dirname(exe))
+    shutil.copy2(EXE, exe)
+    ini = os.path.join(root, "bin", "Movarium.ini")
     try:
         wait_for("the X server", lambda: os.path.exists("/tmp/.X11-unix/X%d" % display), 10)
 
         # First start: the catalogue is created and the welcome screen shown.
-        process, win = start(env, home)
+        process, win = start(exe, env, home)
         lines = log_lines(home)
         first = lines.index("*** File %s does not exists ***" % db)
         expected = ["Close Database", "Trying to Open Database " + db,
@@ -146,6 +200,22 @@ def main():
             fail("the catalogue lines of the run log: %r" % lines[first:first + 9])
         if "#FFFBF0" not in colours(screenshot(env, win, "1-welcome.png")):
             fail("no welcome screen (cream message area) on the first start")
+        width0, height0 = geometry(env, win)
+
+        # The options page (F10) and the about page (F11) sit in the middle of the window,
+        # whole, also after the window is resized.
+        for key, name in [("F10", "options"), ("F11", "about")]:
+            xdotool(env, "key", "--window", win, key)
+            time.sleep(0.8)
+            check_centred(env, win, "1-%s.png" % name)
+            xdotool(env, "windowmove", win, "0", "0")  # wholly on the screen, so the picture is whole
+            xdotool(env, "windowsize", win, "1100", "720")
+            time.sleep(0.8)
+            check_centred(env, win, "1-%s-resized.png" % name)
+            xdotool(env, "windowsize", win, *[str(v) for v in (width0, height0)])
+            time.sleep(0.8)
+            xdotool(env, "key", "--window", win, key)
+            time.sleep(0.5)
 
         # Scan the videos folder, the default scan folder.
         width, height = geometry(env, win)
@@ -193,7 +263,7 @@ def main():
         xdotool(env, "key", "--window", win, "alt+F4")
         prompt = wait_for("the preferences prompt", lambda: window(env, PROMPT))
         screenshot(env, prompt, "3-prompt.png")
-        xdotool(env, "key", "--window", prompt, "Return")
+        click(env, prompt, 89, 329)  # "Normal"
         finish(process)
         with open(hive, encoding="utf-8") as f:
             saved = f.read()
@@ -206,7 +276,7 @@ def main():
             fail("the run log was not ended")
 
         # Second start: normal mode, the same catalogue and list.
-        process, win = start(env, home)
+        process, win = start(exe, env, home)
         lines = log_lines(home)
         if "... File %s exists" % db not in lines:
             fail("the second start did not find the catalogue")
@@ -218,8 +288,53 @@ def main():
         if window(env, PROMPT):
             fail("the second close asked again where to save")
         finish(process)
-        if os.path.exists(os.path.join(os.path.dirname(EXE), "Movarium.ini")):
+        if os.path.exists(ini):
             fail("normal mode wrote an ini file")
+
+        # Third start, in normal mode: choosing portable mode on the options page deletes
+        # the settings from the hive at once.
+        process, win = start(exe, env, home)
+        xdotool(env, "key", "--window", win, "F10")
+        time.sleep(0.8)
+        left, top = check_centred(env, win, "5-options.png")
+        click(env, win, left + 29, top + 113)  # "Portable Mode (USB key)"
+        time.sleep(1.0)
+        with open(hive, encoding="utf-8") as f:
+            if "Software\\Tessaly\\Movarium" in f.read():
+                fail("choosing portable mode left the settings in the hive")
+        xdotool(env, "key", "--window", win, "F10")
+        time.sleep(0.5)
+
+        # A macro typed on one line runs; then the list is emptied and Alt+F4 still ends the program.
+        xdotool(env, "key", "--window", win, "F1")
+        time.sleep(0.8)
+        xdotool(env, "key", "--window", win, "F1")
+        time.sleep(0.8)
+        xdotool(env, "key", "--window", win, "F12")
+        script = wait_for("the script window", lambda: window(env, "Script"))
+        time.sleep(0.8)
+        click(env, script, 200, 200)
+        xdotool(env, "windowfocus", "--sync", script)
+        xdotool(env, "type", "--delay", "40", "begin setListeLeft(False); Mp4(False); end.")
+        click(env, script, 222, 21)  # Run
+        time.sleep(1.0)
+        screenshot(env, script, "6-macro.png")
+        xdotool(env, "key", "ctrl+shift+x")
+        wait_for("the emptied list", lambda: rows(db, "SELECT count(*) FROM VideoFichiers WHERE Listed=1")[0][0] == 0, 10)
+        xdotool(env, "windowfocus", "--sync", win)
+        time.sleep(0.5)
+        screenshot(env, win, "7-after-macro.png")
+        xdotool(env, "key", "--window", win, "alt+F4")
+        wait_for("the end of the program after Alt+F4", lambda: process.poll() is not None, 30)
+        finish(process)
+        with open(ini, encoding="utf-8", errors="replace") as f:
+            settings = f.read()
+        for expected_line in ["ListeLeft=False", "Mp4=False"]:
+            if expected_line not in settings:
+                fail("after the macro the ini file lacks " + expected_line)
+        with open(hive, encoding="utf-8") as f:
+            if "Software\\Tessaly\\Movarium" in f.read():
+                fail("the portable close wrote the settings into the hive")
         print("1 passed, 0 failed")
     finally:
         xvfb.terminate()

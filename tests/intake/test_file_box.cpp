@@ -1,7 +1,7 @@
 // The file box on a real catalogue file, with real files made in temporary
 // folders, its listing thread really running and its events really crossing
 // to this thread.
-#include "CatalogueFixture.h"
+#include "FileBoxFixture.h"
 #include "uBlocsFrame.h"
 #include "uExif.h"
 #include "uQXFileBox.h"
@@ -63,15 +63,11 @@ struct MountTableGuard {
 
 } // namespace
 
-class FileBoxTest : public CatalogueTest {
+class FileBoxTest : public FileBoxCatalogueTest {
 protected:
     void SetUp() override
     {
-        CatalogueTest::SetUp();
-        tuneConnection(db, true); // as the program opens its catalogue
-        box = std::make_unique<TQXFileBox>();
-        box->setTableName(QStringLiteral("VideoFichiers"));
-        box->setBase(db);
+        FileBoxCatalogueTest::SetUp();
         box->OnOpenTestExtension = [](const QString& ext) {
             return ext == QLatin1String(".mp4") || ext == QLatin1String(".mov");
         };
@@ -82,25 +78,9 @@ protected:
         box->OnListCountChange = [this] { ++countChanges; };
     }
 
-    void TearDown() override
-    {
-        box.reset();
-        CatalogueTest::TearDown();
-    }
-
     void runToEnd()
     {
         ASSERT_TRUE(pumpUntil([this] { return !box->isActive(); })) << "the command did not end";
-    }
-
-    QStringList listedNames()
-    {
-        QStringList names;
-        TStatement s;
-        s.prepare(db, QStringLiteral("SELECT ListName FROM VideoFichiers WHERE Listed=1 ORDER BY ListName"));
-        while (s.step() == SQLITE_ROW)
-            names << columnText(s.get(), 0);
-        return names;
     }
 
     QStringList eventsOf(const QString& kind) const
@@ -114,9 +94,6 @@ protected:
         return found;
     }
 
-    qint64 rows() { return scalar(QStringLiteral("SELECT count(*) FROM VideoFichiers")); }
-
-    std::unique_ptr<TQXFileBox> box;
     QStringList events;
     int countChanges = 0;
 };

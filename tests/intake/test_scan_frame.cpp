@@ -1,6 +1,6 @@
 // The scan half of the scan panel, offscreen, bound to real actions and driving
 // a real file box on a real catalogue file.
-#include "CatalogueFixture.h"
+#include "FileBoxFixture.h"
 #include "uBloc.h"
 #include "uBrowseEdit.h"
 #include "uQXFileBox.h"
@@ -186,18 +186,15 @@ TEST(ScanFrame, ExtensionTestTakesTheTypesThatAreOn)
 
 // ---------------------------------------------------------------------------
 
-class ScanTest : public CatalogueTest {
+class ScanTest : public FileBoxCatalogueTest {
 protected:
     void SetUp() override
     {
-        CatalogueTest::SetUp();
+        FileBoxCatalogueTest::SetUp();
         for (const char* name : {"scan/A.MP4", "scan/b.mov", "scan/c.mkv", "scan/sub/d.mp4"})
             dir.write(QString::fromLatin1(name), "x");
         root = dir.file(QStringLiteral("scan"));
         s.waScanFolder->Value = root;
-        box = std::make_unique<TQXFileBox>();
-        box->setTableName(QStringLiteral("VideoFichiers"));
-        box->setBase(db);
         frame = std::make_unique<TScanFrame>();
         frame->bindSettings(s.waScanFolder, s.baIncludeSubFolders, s.baMp4, s.baMov);
         frame->setFileBox(box.get());
@@ -212,8 +209,7 @@ protected:
     void TearDown() override
     {
         frame.reset();
-        box.reset();
-        CatalogueTest::TearDown();
+        FileBoxCatalogueTest::TearDown();
     }
 
     void scanToEnd()
@@ -222,19 +218,8 @@ protected:
         ASSERT_TRUE(pumpUntil([this] { return !box->isActive(); }));
     }
 
-    QStringList listed()
-    {
-        QStringList names;
-        TStatement st;
-        st.prepare(db, QStringLiteral("SELECT ListName FROM VideoFichiers WHERE Listed=1 ORDER BY ListName"));
-        while (st.step() == SQLITE_ROW)
-            names << columnText(st.get(), 0);
-        return names;
-    }
-
     Settings s;
     QString root;
-    std::unique_ptr<TQXFileBox> box;
     std::unique_ptr<TScanFrame> frame;
     TScanHandlers handlers;
     QStringList texts;
@@ -246,7 +231,7 @@ protected:
 TEST_F(ScanTest, StatusTextsOfAScanWithSubFolders)
 {
     scanToEnd();
-    EXPECT_EQ(listed(), QStringList({QStringLiteral("A.MP4"), QStringLiteral("b.mov"), QStringLiteral("d.mp4")}));
+    EXPECT_EQ(listedNames(), QStringList({QStringLiteral("A.MP4"), QStringLiteral("b.mov"), QStringLiteral("d.mp4")}));
     ASSERT_GE(texts.size(), 7);
     EXPECT_EQ(texts.first(), QStringLiteral("Start of scan"));
     EXPECT_EQ(texts.at(1), QStringLiteral("Scaning ") + root + QStringLiteral("/"));
@@ -269,19 +254,49 @@ TEST_F(ScanTest, StatusTextsOfAScanWithSubFolders)
     EXPECT_GE(refreshes, 1);
 }
 
+// Users check, compact and repair their catalogue with the stock sqlite3 tool,
+// which knows none of the program's functions.
+TEST_F(ScanTest, AScannedCatalogueIsCheckedAndEditedByPlainSqlite)
+{
+    scanToEnd();
+    ASSERT_EQ(listedNames().size(), 3);
+    sqlite3* plain = nullptr;
+    ASSERT_EQ(sqlite3_open_v2(path.toUtf8().constData(), &plain, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
+    const auto run = [plain](const char* sql) {
+        char* error = nullptr;
+        QStringList answers;
+        const int rc = sqlite3_exec(
+            plain, sql,
+            [](void* out, int, char** values, char**) {
+                static_cast<QStringList*>(out)->append(QString::fromUtf8(values[0] ? values[0] : "NULL"));
+                return 0;
+            },
+            &answers, &error);
+        const QString message = error ? QString::fromUtf8(error) : QString();
+        sqlite3_free(error);
+        return rc == SQLITE_OK ? answers.join(QLatin1Char(',')) : QStringLiteral("error: ") + message;
+    };
+    EXPECT_EQ(run("PRAGMA integrity_check"), QStringLiteral("ok"));
+    EXPECT_EQ(run("VACUUM"), QString());
+    EXPECT_EQ(run("UPDATE VideoFichiers SET Listed=0, Caption=Caption || '.old' WHERE ListName='b.mov'"), QString());
+    EXPECT_EQ(run("SELECT count(*) FROM VideoFichiers WHERE Listed=1"), QStringLiteral("2"));
+    EXPECT_EQ(run("PRAGMA integrity_check"), QStringLiteral("ok"));
+    sqlite3_close(plain);
+}
+
 TEST_F(ScanTest, SettingsDecideWhatARescanAdds)
 {
     s.baIncludeSubFolders->setValue(false);
     s.baMov->setValue(false);
     scanToEnd();
-    EXPECT_EQ(listed(), QStringList({QStringLiteral("A.MP4")}));
+    EXPECT_EQ(listedNames(), QStringList({QStringLiteral("A.MP4")}));
     EXPECT_TRUE(texts.filter(QRegularExpression(QStringLiteral("^Scaning "))).isEmpty());
 
     s.baMov->setValue(true);
     scanToEnd();
     s.baMov->setValue(false);
     scanToEnd();
-    EXPECT_EQ(listed(), QStringList({QStringLiteral("A.MP4"), QStringLiteral("b.mov")}))
+    EXPECT_EQ(listedNames(), QStringList({QStringLiteral("A.MP4"), QStringLiteral("b.mov")}))
         << "a scan adds to the list and removes nothing";
 }
 
@@ -290,7 +305,7 @@ TEST_F(ScanTest, ClearEmptiesTheListAndTheDetails)
     scanToEnd();
     const int before = refreshes;
     frame->ClearBtn->click();
-    EXPECT_TRUE(listed().isEmpty());
+    EXPECT_TRUE(listedNames().isEmpty());
     EXPECT_EQ(scalar(QStringLiteral("SELECT count(*) FROM VideoFichiers")), 3);
     EXPECT_EQ(detailsCleared, 1);
     EXPECT_EQ(refreshes, before + 1);
@@ -308,5 +323,5 @@ TEST_F(ScanTest, ScanPressedTwiceEndsTheFirstBeforeTheSecond)
     const QStringList bounds = texts.filter(QRegularExpression(QStringLiteral("^(Start of scan|Ready)$")));
     EXPECT_EQ(bounds, QStringList({QStringLiteral("Start of scan"), QStringLiteral("Ready"),
                                    QStringLiteral("Start of scan"), QStringLiteral("Ready")}));
-    EXPECT_EQ(listed().size(), 103);
+    EXPECT_EQ(listedNames().size(), 103);
 }

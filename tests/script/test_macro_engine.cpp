@@ -94,6 +94,30 @@ TEST(MacroEngine, CommentsCaseAndTheToggleRoutine)
     EXPECT_TRUE(a.strings.Value.isEmpty());
 }
 
+// A macro typed by hand need not keep to the recorder's one statement a line.
+TEST(MacroEngine, StatementsShareLinesAsInPascal)
+{
+    const struct {
+        const char* body;
+        int volume;
+        bool loop;
+        const char* title;
+    } cases[] = {
+        {"begin Volume(5); Loop; end.", 5, true, ""},
+        {"begin Volume(5); Title('a; b'); end .", 5, false, "a; b"},
+        {"BEGIN\n  Volume(6); Title('x') ;\n  Loop;;\nEND.", 6, true, "x"},
+        {"begin\n  Volume(7)\nend.  // done", 7, false, ""},
+    };
+    for (const auto& c : cases) {
+        Actions a;
+        const TMacroEngine::TResult result = a.engine.run(QString::fromUtf8(c.body));
+        ASSERT_TRUE(result.ok) << c.body << ": " << result.line << " " << result.reason.toStdString();
+        EXPECT_EQ(a.integer.Value, c.volume) << c.body;
+        EXPECT_EQ(a.check.Checked(), c.loop) << c.body;
+        EXPECT_EQ(a.string.Value, QString::fromUtf8(c.title)) << c.body;
+    }
+}
+
 TEST(MacroEngine, ErrorsNameTheirLineAndChangeNothing)
 {
     const struct {
@@ -114,6 +138,10 @@ TEST(MacroEngine, ErrorsNameTheirLineAndChangeNothing)
         {"begin\n  Volume(5);\n", 2, "'end.' expected"},
         {"begin\nend.\nVolume(5);", 3, "Text after 'end.'"},
         {"begin\n  Volume(5) Mute(True);\nend.", 2, "';' expected"},
+        {"begin Volume(5); end. Mute(True);", 1, "Text after 'end.'"},
+        {"begin Volume(5); Nowhere; end.", 1, "Unknown routine 'Nowhere'"},
+        {"beginning; Volume(5); end.", 1, "'begin' expected"},
+        {"begin Volume(5);\n  Mute(True); end", 2, "Unknown routine 'end'"},
     };
     for (const auto& c : cases) {
         Actions a;

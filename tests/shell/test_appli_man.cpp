@@ -16,6 +16,9 @@
 #include <QTest>
 #include <QTextCursor>
 #include <QUrlQuery>
+#include <QVBoxLayout>
+
+#include <functional>
 
 #include <ostream>
 
@@ -240,6 +243,59 @@ TEST_F(AppliManTest, PanelsCoverTheWindowAndCentreTheirPage)
         EXPECT_EQ(am->OptionsPanel()->geometry(), window.rect());
         EXPECT_EQ(options->pos(), c.page) << c.window.width() << 'x' << c.window.height();
     }
+}
+
+// A page laid out by its controls and never sized by hand, as the options page
+// is: it takes the size its layout asks for before it is centred, and follows
+// that size when its contents grow (a density change scales its fonts).
+TEST(PagePanel, CentresAPageSizedByItsLayout)
+{
+    QWidget window;
+    window.resize(1010, 648);
+    TPagePanel panel(&window, Qt::gray);
+    auto* page = new QWidget;
+    auto* layout = new QVBoxLayout(page);
+    auto* content = new QWidget(page);
+    content->setMinimumSize(600, 300);
+    layout->addWidget(content);
+    panel.setFrame(page);
+    window.show();
+    panel.showPage();
+    QApplication::processEvents();
+
+    const auto centred = [&] {
+        return QPoint((panel.width() - page->width()) / 2, (panel.height() - page->height()) / 2);
+    };
+    EXPECT_EQ(page->size(), page->sizeHint());
+    EXPECT_GE(page->width(), 600);
+    EXPECT_EQ(page->pos(), centred());
+
+    const struct {
+        const char* what;
+        std::function<void()> change;
+    } cases[] = {
+        {"window resized", [&] { window.resize(1200, 800); }},
+        {"window smaller than the page", [&] { window.resize(500, 250); }},
+        {"contents grown", [&] { content->setMinimumSize(700, 380); }},
+        {"back to the first size", [&] { window.resize(1010, 648); }},
+    };
+    for (const auto& c : cases) {
+        c.change();
+        QApplication::processEvents();
+        EXPECT_EQ(panel.geometry(), window.rect()) << c.what;
+        EXPECT_EQ(page->size(), page->sizeHint()) << c.what;
+        EXPECT_EQ(page->pos(), centred()) << c.what;
+    }
+    EXPECT_GE(page->width(), 700);
+
+    // A page its owner sized keeps that size.
+    auto* sized = new QWidget;
+    sized->resize(123, 45);
+    panel.setFrame(sized);
+    panel.showPage();
+    QApplication::processEvents();
+    EXPECT_EQ(sized->size(), QSize(123, 45));
+    EXPECT_EQ(sized->pos(), QPoint((1010 - 123) / 2, (648 - 45) / 2));
 }
 
 TEST_F(AppliManTest, OptionsCloseLine)

@@ -7,9 +7,12 @@
 #include "uExportFrame.h"
 #include "uLinkEdit.h"
 #include "uLog.h"
+#include "uOptionsFrame.h"
 #include "uPreferences.h"
+#include "uQXAppliMan.h"
 #include "uQXFileBox.h"
 #include "uScriptAction.h"
+#include "uScriptForm.h"
 #include "uStatusBar.h"
 #include "uVideoFichiers.h"
 #include "uViewFrame.h"
@@ -19,7 +22,10 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QFileInfo>
+#include <QPlainTextEdit>
 #include <QPushButton>
+
+#include <functional>
 
 namespace {
 
@@ -140,6 +146,33 @@ TEST_F(MainFormTest, FlippingMovesTheListAndItsCountPanel)
     EXPECT_EQ(form->DataFrame->x(), 2);
     EXPECT_EQ(form->ViewFrame->x(), details + 10);
     EXPECT_EQ(form->StatusBar->text(0), QStringLiteral("No file selected among 1"));
+}
+
+// A macro typed in the script window reaches the settings of every list of the
+// window, not only the application manager's: the main list, the file box and
+// the catalogue's file.
+TEST_F(MainFormTest, AMacroReachesEveryListOfTheWindow)
+{
+    const QString other = dir.file(QStringLiteral("other.db3"));
+    const struct {
+        QString line;
+        std::function<bool()> applied;
+    } cases[] = {
+        {QStringLiteral("setListeLeft(False);"), [this] { return !form->caListeLeft->Checked() && form->ViewFrame->x() == 2; }},
+        {QStringLiteral("Mp4(False);"), [this] { return !form->baMp4->Value; }},
+        {QStringLiteral("FichierBase('") + other + QStringLiteral("');"), [other] { return QFileInfo::exists(other); }},
+        // after the catalogue's hand-over, which sets the sort of its own
+        {QStringLiteral("Sort('ListName ASC');"), [this] { return form->box->wrSort->Value == QStringLiteral("ListName ASC"); }},
+        {QStringLiteral("setOptions(True);"), [this] { return form->OptionsFrame->isVisible(); }},
+    };
+    QStringList body;
+    for (const auto& c : cases)
+        body << c.line;
+    TScriptForm* script = form->am->ScriptForm();
+    script->editor()->setPlainText(QStringLiteral("begin ") + body.join(QLatin1Char(' ')) + QStringLiteral(" end."));
+    EXPECT_TRUE(script->runMacro()) << script->status().toStdString();
+    for (const auto& c : cases)
+        EXPECT_TRUE(c.applied()) << c.line.toStdString();
 }
 
 TEST_F(MainFormTest, AFileOnAnUnpluggedDiskNamesItsDisk)

@@ -1,0 +1,21 @@
+# Installs the program component into a fresh prefix and checks that each file
+# lands where a freedesktop desktop finds it.
+file(REMOVE_RECURSE "${PREFIX}")
+execute_process(COMMAND "${CMAKE_COMMAND}" --install "${BUILD}" --prefix "${PREFIX}" --component program
+                RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE output)
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "cmake --install failed: ${output}")
+endif()
+foreach(expected bin/movarium share/applications/movarium.desktop share/icons/hicolor/scalable/apps/movarium.svg)
+  if(NOT EXISTS "${PREFIX}/${expected}")
+    message(FATAL_ERROR "not installed: ${PREFIX}/${expected}")
+  endif()
+endforeach()
+file(READ "${PREFIX}/share/applications/movarium.desktop" entry)
+foreach(line "Exec=movarium" "Icon=movarium" "MimeType=video/mp4;video/quicktime;")
+  string(FIND "${entry}" "${line}" at)
+  if(at LESS 0)
+    message(FATAL_ERROR "the installed entry lacks ${line}")
+  endif()
+endforeach()
+file(REMOVE_RECURSE "${PREFIX}")
