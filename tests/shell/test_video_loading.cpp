@@ -5,9 +5,12 @@
 #include "uBlocsFrame.h"
 #include "uBuildThread.h"
 #include "uGaugeVolume.h"
+#include "uHive.h"
 #include "uLinkEdit.h"
 #include "uNavBar.h"
+#include "uOptionsFrame.h"
 #include "uPreferences.h"
+#include "uSavePrefs.h"
 #include "uStatusBar.h"
 #include "uTimerNavMan.h"
 #include "uVideoFichiers.h"
@@ -19,6 +22,8 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
+#include <QRadioButton>
+#include <QTimer>
 
 namespace {
 
@@ -212,4 +217,47 @@ TEST_F(VideoLoadingTest, ClosingDuringABuildWaitsForIt)
     form->close();
     EXPECT_FALSE(form->ViewFrame->BuildThread->isBuilding());
     form.reset();
+}
+
+TEST_F(VideoLoadingTest, HardwareChoicesReachTheHiveOnlyUnderTheImportedKey)
+{
+    const auto radio = [this](const QString& text) {
+        for (QRadioButton* button : form->OptionsFrame->findChildren<QRadioButton*>()) {
+            if (button->text() == text)
+                return button;
+        }
+        return static_cast<QRadioButton*>(nullptr);
+    };
+    ASSERT_NE(radio(QStringLiteral("DXVA2 (copy back)")), nullptr);
+    const QString key = QStringLiteral("Software\\LBV\\Video\\HWAccel");
+    // The preferences' load imported the private folder's settings.
+    form->iaHWDecoder->setValue(3);
+    quint32 value = 0;
+    ASSERT_TRUE(THive().queryDword(key, QStringLiteral("HWAccel"), value));
+    EXPECT_EQ(value, 3u);
+    EXPECT_TRUE(radio(QStringLiteral("DXVA2 (copy back)"))->isChecked());
+
+    ASSERT_TRUE(THive().deleteKeyTree(key));
+    form->iaHWDecoder->setValue(1);
+    EXPECT_FALSE(THive().keyExists(key));
+    EXPECT_TRUE(radio(QStringLiteral("DXVA2 (copy back)"))->isChecked());
+    EXPECT_FALSE(radio(QStringLiteral("NVIDIA CUVID"))->isChecked());
+}
+
+TEST_F(VideoLoadingTest, ACloseRefusedAtTheQuestionLeavesThePlayerUsable)
+{
+    const int first = addClip(MediaClips::h264AacMp4(), QStringLiteral("walk.mp4"));
+    const int second = addClip(MediaClips::h264AacMov(), QStringLiteral("next.mov"));
+    select(first);
+    ASSERT_TRUE(waitFor([this] { return ready(); }));
+    // In none mode the close asks where to save; the question is dismissed.
+    QTimer::singleShot(300, [this] { form->prefs->prompt()->reject(); });
+    form->close();
+    EXPECT_TRUE(form->isVisible());
+    ASSERT_TRUE(waitFor([this] { return ready() && form->vidman->getFrames() > 0; }));
+    EXPECT_TRUE(form->ViewFrame->PanelVideo->isVisible());
+    select(second);
+    ASSERT_TRUE(waitFor([this] { return ready() && form->vidman->FilterGraph(); }));
+    EXPECT_EQ(duration(), QStringLiteral("0:00:02:00"));
+    EXPECT_TRUE(THive().keyExists(QStringLiteral("Software\\LBV")));
 }
