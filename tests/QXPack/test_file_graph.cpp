@@ -16,14 +16,6 @@
 
 namespace {
 
-void pumpUntil(const std::function<bool()>& done, int ms = 5000)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!done() && clock.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-}
-
 QStringList names(TGrapheMan& graph)
 {
     QStringList result;

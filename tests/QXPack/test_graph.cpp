@@ -14,10 +14,7 @@ namespace {
 // Lets posted events (bus messages) arrive for a while.
 void pump(int ms)
 {
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    pumpUntil([] { return false; }, ms);
 }
 
 GstElement* identity()

@@ -12,6 +12,8 @@ import sys
 import tempfile
 import time
 
+from e2e_support import click, fail, geometry, start_xvfb, wait_for, window, xdotool
+
 EXE, ARTIFACTS, PRIVATE_FILTERS = sys.argv[1:4]
 TITLE = "Movarium 1.0.3.9 fr by Tessaly"
 PROMPT = "Saving the preferences of Movarium"
@@ -22,46 +24,8 @@ NAV_WIDTH, NAV_HEIGHT, VIEW_MARGIN, BORDER = 394, 115, 16, 8
 CLIP_W, CLIP_H, FPS, SECONDS = 320, 240, 25, 20
 
 
-def fail(message):
-    print("FAILED: " + message, flush=True)
-    sys.exit(1)
-
-
-def wait_for(what, condition, timeout=30.0):
-    end = time.time() + timeout
-    while time.time() < end:
-        value = condition()
-        if value:
-            return value
-        time.sleep(0.2)
-    fail("timed out waiting for " + what)
-
-
-def run(env, *args):
-    return subprocess.run(list(args), env=env, capture_output=True, text=True, timeout=60).stdout.strip()
-
-
-def window(env, name):
-    found = run(env, "xdotool", "search", "--name", "^" + name + "$")
-    return found.splitlines()[0] if found else None
-
-
-def geometry(env, win):
-    out = run(env, "xdotool", "getwindowgeometry", "--shell", win)
-    values = dict(line.split("=") for line in out.splitlines() if "=" in line)
-    return int(values["WIDTH"]), int(values["HEIGHT"])
-
-
-def click(env, win, x, y, shift=False):
-    run(env, "xdotool", "mousemove", "--window", win, str(x), str(y))
-    if shift:
-        run(env, "xdotool", "keydown", "shift", "click", "1", "keyup", "shift")
-    else:
-        run(env, "xdotool", "click", "1")
-
-
 def key(env, win, *keys):
-    run(env, "xdotool", "key", "--window", win, *keys)
+    xdotool(env, "key", "--window", win, *keys)
 
 
 class Layout:
@@ -115,7 +79,8 @@ def position(env, win, layout):
     click(env, win, *edit)
     key(env, win, "ctrl+a", "ctrl+c")
     time.sleep(0.3)
-    text = run(env, "xclip", "-o", "-selection", "clipboard")
+    text = subprocess.run(["xclip", "-o", "-selection", "clipboard"], env=env, capture_output=True, text=True,
+                          timeout=30).stdout.strip()
     # Tab takes the focus away, so the box follows the video again.
     key(env, win, "Tab")
     time.sleep(0.3)
@@ -147,13 +112,7 @@ def main():
     first_frame = os.path.join(ARTIFACTS, "clip-first-frame.png")
     subprocess.run(["ffmpeg", "-v", "error", "-y", "-i", clip, "-frames:v", "1", first_frame], check=True, timeout=60)
 
-    # The server picks a free display itself and says which.
-    read_end, write_end = os.pipe()
-    xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
-                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, pass_fds=(write_end,))
-    os.close(write_end)
-    with os.fdopen(read_end) as announced:
-        display = int(announced.readline())
+    xvfb, display = start_xvfb()
     env = dict(os.environ, DISPLAY=":%d" % display, HOME=home, QT_QPA_PLATFORM="xcb",
                XDG_CONFIG_HOME=os.path.join(root, "config"), XDG_DATA_HOME=os.path.join(root, "data"),
                XDG_DATA_DIRS=common, XDG_RUNTIME_DIR=root)
@@ -202,7 +161,7 @@ def main():
         # A typed position, then Enter.
         click(env, win, *layout.nav_point(198, 94))
         key(env, win, "ctrl+a")
-        run(env, "xdotool", "type", "--window", win, "0:00:05:10")
+        xdotool(env, "type", "--window", win, "0:00:05:10")
         key(env, win, "Return")
         time.sleep(1.0)
         typed = position(env, win, layout)

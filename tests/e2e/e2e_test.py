@@ -14,6 +14,8 @@ import sys
 import tempfile
 import time
 
+from e2e_support import click, fail, geometry, start_xvfb, wait_for, window, xdotool
+
 EXE = sys.argv[1]
 ARTIFACTS = sys.argv[2]
 PRIVATE_FILTERS = os.path.abspath(sys.argv[3])
@@ -24,36 +26,6 @@ READER = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "export"
 # Sizes of the main window at 96 dots per inch, as it lays itself out.
 DETAILS_WIDTH, BAR_HEIGHT, STATUS_HEIGHT = 272, 48, 19
 SCAN_WIDTH, SCAN_HEIGHT, GRID_TOP = 688, 200, 310
-
-
-def fail(message):
-    print("FAILED: " + message, flush=True)
-    sys.exit(1)
-
-
-def wait_for(what, condition, timeout=30.0):
-    end = time.time() + timeout
-    while time.time() < end:
-        value = condition()
-        if value:
-            return value
-        time.sleep(0.2)
-    fail("timed out waiting for " + what)
-
-
-def xdotool(env, *args):
-    return subprocess.run(["xdotool", *args], env=env, capture_output=True, text=True, timeout=30).stdout.strip()
-
-
-def window(env, name):
-    found = xdotool(env, "search", "--name", "^" + name + "$")
-    return found.splitlines()[0] if found else None
-
-
-def geometry(env, win):
-    out = xdotool(env, "getwindowgeometry", "--shell", win)
-    values = dict(line.split("=") for line in out.splitlines() if "=" in line)
-    return int(values["WIDTH"]), int(values["HEIGHT"])
 
 
 def screenshot(env, win, name):
@@ -67,11 +39,6 @@ def colours(path):
     out = subprocess.run(["convert", path, "-format", "%c", "histogram:info:-"],
                          capture_output=True, text=True, timeout=60).stdout
     return {word[:7].upper() for line in out.splitlines() for word in line.split() if word.startswith("#")}
-
-
-def click(env, win, x, y):
-    xdotool(env, "mousemove", "--window", win, str(x), str(y))
-    xdotool(env, "click", "1")
 
 
 def page_box(path):
@@ -171,9 +138,7 @@ def main():
     make_clip(os.path.join(videos, "second.mov"), ["-c:v", "libx264", "-preset", "ultrafast"])
     make_clip(os.path.join(videos, "ignored.mkv"), ["-c:v", "libx264", "-preset", "ultrafast"])
 
-    display = next(n for n in range(90, 200) if not os.path.exists("/tmp/.X%d-lock" % n))
-    xvfb = subprocess.Popen(["Xvfb", ":%d" % display, "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
-                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    xvfb, display = start_xvfb()
     env = dict(os.environ, DISPLAY=":%d" % display, HOME=home, QT_QPA_PLATFORM="xcb",
                XDG_CONFIG_HOME=os.path.join(root, "config"), XDG_DATA_HOME=os.path.join(root, "data"),
                XDG_DATA_DIRS=os.path.join(root, "common"), XDG_RUNTIME_DIR=root)

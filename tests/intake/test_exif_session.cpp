@@ -31,20 +31,6 @@ inline void PrintTo(const QString& text, std::ostream* os)
 
 namespace {
 
-bool pumpUntil(const std::function<bool()>& done, int timeoutMs = 60000)
-{
-    QElapsedTimer clock;
-    clock.start();
-    QTimer wake; // the end of a command posts nothing: look again now and then
-    wake.start(5);
-    while (!done()) {
-        if (clock.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    }
-    return true;
-}
-
 // The live child processes of this test program, zombies left aside.
 QSet<qint64> childProcesses()
 {
@@ -184,7 +170,7 @@ protected:
     void scan(TQXFileBox& box, const QString& folder)
     {
         box.openFolder(folder);
-        ASSERT_TRUE(pumpUntil([&box] { return !box.isActive(); })) << "the scan did not end";
+        ASSERT_TRUE(pumpUntil([&box] { return !box.isActive(); }, 60000)) << "the scan did not end";
     }
 
     QString tool;

@@ -37,20 +37,6 @@ inline void PrintTo(const QString& text, std::ostream* os)
 namespace {
 
 // Handles events as they come, as the program's event loop does, until done.
-bool pumpUntil(const std::function<bool()>& done, int timeoutMs = 30000)
-{
-    QElapsedTimer clock;
-    clock.start();
-    QTimer wake; // the end of a command posts nothing: look again now and then
-    wake.start(5);
-    while (!done()) {
-        if (clock.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    }
-    return true;
-}
-
 QString mountLine(int id, const QString& mountPoint, const QString& source, const QString& fs = QStringLiteral("ext4"),
                   const QString& device = QStringLiteral("0:77"))
 {

@@ -31,20 +31,6 @@ inline void PrintTo(const QString& text, std::ostream* os)
 namespace {
 
 // Handles events as they come, as the program's event loop does, until done.
-bool pumpUntil(const std::function<bool()>& done, int timeoutMs = 30000)
-{
-    QElapsedTimer clock;
-    clock.start();
-    QTimer wake; // the end of a command posts nothing: look again now and then
-    wake.start(5);
-    while (!done()) {
-        if (clock.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    }
-    return true;
-}
-
 // The main window's four settings, in a list of their own.
 struct Settings {
     TQXActionList list;

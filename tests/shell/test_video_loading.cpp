@@ -83,16 +83,6 @@ protected:
         form->selectBloc(position);
     }
 
-    // Lets the build thread and the painter run until the condition holds.
-    bool waitFor(const std::function<bool()>& condition, int ms = 15000)
-    {
-        QElapsedTimer clock;
-        clock.start();
-        while (!condition() && clock.elapsed() < ms)
-            QApplication::processEvents(QEventLoop::AllEvents, 20);
-        return condition();
-    }
-
     bool ready()
     {
         return !form->ViewFrame->BuildThread->isBuilding() && !form->ViewFrame->BuildThread->hasPending() &&
@@ -120,7 +110,7 @@ TEST_F(VideoLoadingTest, ASelectedClipShowsItsFirstFramePausedWithTheNavigation)
     const int clip = addClip(MediaClips::h264AacMp4(), QStringLiteral("walk.mp4"));
     select(clip);
     EXPECT_EQ(form->StatusBar->text(form->MsgPanel()).left(8), QStringLiteral("Loading "));
-    ASSERT_TRUE(waitFor([this] { return ready() && form->vidman->getFrames() > 0; }));
+    ASSERT_TRUE(pumpUntil([this] { return ready() && form->vidman->getFrames() > 0; }));
     EXPECT_TRUE(form->ViewFrame->PanelVideo->isVisible());
     EXPECT_FALSE(form->ViewFrame->rxVue->isVisible());
     EXPECT_TRUE(form->ViewFrame->NavBar->isVisible());
@@ -135,7 +125,7 @@ TEST_F(VideoLoadingTest, ASelectedClipShowsItsFirstFramePausedWithTheNavigation)
     EXPECT_EQ(form->navman->state(), gmPlaying);
     const int next = addClip(MediaClips::h264AacMov(), QStringLiteral("next.mov"));
     select(next);
-    ASSERT_TRUE(waitFor([this] { return ready(); }));
+    ASSERT_TRUE(pumpUntil([this] { return ready(); }));
     EXPECT_EQ(form->navman->state(), gmPlaying);
     caPlay()->setChecked(false);
     EXPECT_EQ(form->navman->state(), gmPaused);
@@ -146,12 +136,12 @@ TEST_F(VideoLoadingTest, AClipTurnedHalfWayRoundIsFlippedAndTheNextOneIsNot)
     const int turned = addClip(MediaClips::h264AacMp4(), QStringLiteral("turned.mp4"), 180);
     const int upright = addClip(MediaClips::h264AacMov(), QStringLiteral("upright.mov"), 0);
     select(turned);
-    ASSERT_TRUE(waitFor([this] { return ready(); }));
+    ASSERT_TRUE(pumpUntil([this] { return ready(); }));
     EXPECT_TRUE(form->vidman->caFlipVertical->Checked());
     EXPECT_TRUE(form->vidman->caFlipHorizontal->Checked());
     EXPECT_TRUE(form->vidman->FlipVertical() && form->vidman->FlipHorizontal());
     select(upright);
-    ASSERT_TRUE(waitFor([this] { return ready(); }));
+    ASSERT_TRUE(pumpUntil([this] { return ready(); }));
     EXPECT_FALSE(form->vidman->caFlipVertical->Checked());
     EXPECT_FALSE(form->vidman->FlipHorizontal());
 }
@@ -164,7 +154,7 @@ TEST_F(VideoLoadingTest, ABurstOfSelectionsBuildsTheLastOne)
         select(shortClip);
         select(longClip);
     }
-    ASSERT_TRUE(waitFor([this] { return ready() && form->vidman->getFrames() > 0; }));
+    ASSERT_TRUE(pumpUntil([this] { return ready() && form->vidman->getFrames() > 0; }));
     EXPECT_EQ(currentVideo().FListName, QStringLiteral("b.mp4"));
     EXPECT_EQ(duration(), QStringLiteral("0:00:03:00"));
 }
@@ -177,7 +167,7 @@ TEST_F(VideoLoadingTest, AudioOnlyAndUnreadableClipsShowTheirScreensAndThePlayer
     const int video = addClip(MediaClips::h264OnlyMp4(), QStringLiteral("silent.mp4"));
 
     select(audio);
-    ASSERT_TRUE(waitFor([this] { return ready(); }));
+    ASSERT_TRUE(pumpUntil([this] { return ready(); }));
     EXPECT_EQ(screen(), errorText(ecAudioOnly, currentVideo()));
     EXPECT_TRUE(form->ViewFrame->NavBar->isVisible());
     EXPECT_TRUE(form->ViewFrame->GaugeVolume->isVisible());
@@ -185,13 +175,13 @@ TEST_F(VideoLoadingTest, AudioOnlyAndUnreadableClipsShowTheirScreensAndThePlayer
 
     for (const int bad : {broken, text}) {
         select(bad);
-        ASSERT_TRUE(waitFor([this] { return ready(); }));
+        ASSERT_TRUE(pumpUntil([this] { return ready(); }));
         EXPECT_EQ(screen(), errorText(ecBuildError, currentVideo()));
         EXPECT_FALSE(form->ViewFrame->PanelVideo->isVisible());
     }
 
     select(video);
-    ASSERT_TRUE(waitFor([this] { return ready() && form->vidman->getFrames() > 0; }));
+    ASSERT_TRUE(pumpUntil([this] { return ready() && form->vidman->getFrames() > 0; }));
     EXPECT_TRUE(form->ViewFrame->PanelVideo->isVisible());
     EXPECT_FALSE(form->ViewFrame->GaugeVolume->isVisible());
 }
@@ -201,7 +191,7 @@ TEST_F(VideoLoadingTest, AFileRemovedSinceItWasListedPausesThePlayingVideo)
     const int clip = addClip(MediaClips::h264AacMp4(), QStringLiteral("walk.mp4"));
     const int gone = addClip(MediaClips::h264AacMov(), QStringLiteral("gone.mov"));
     select(clip);
-    ASSERT_TRUE(waitFor([this] { return ready(); }));
+    ASSERT_TRUE(pumpUntil([this] { return ready(); }));
     caPlay()->setChecked(true);
     QFile::remove(dir.file(QStringLiteral("Videos/gone.mov")));
     select(gone);
@@ -249,15 +239,15 @@ TEST_F(VideoLoadingTest, ACloseRefusedAtTheQuestionLeavesThePlayerUsable)
     const int first = addClip(MediaClips::h264AacMp4(), QStringLiteral("walk.mp4"));
     const int second = addClip(MediaClips::h264AacMov(), QStringLiteral("next.mov"));
     select(first);
-    ASSERT_TRUE(waitFor([this] { return ready(); }));
+    ASSERT_TRUE(pumpUntil([this] { return ready(); }));
     // In none mode the close asks where to save; the question is dismissed.
     QTimer::singleShot(300, [this] { form->prefs->prompt()->reject(); });
     form->close();
     EXPECT_TRUE(form->isVisible());
-    ASSERT_TRUE(waitFor([this] { return ready() && form->vidman->getFrames() > 0; }));
+    ASSERT_TRUE(pumpUntil([this] { return ready() && form->vidman->getFrames() > 0; }));
     EXPECT_TRUE(form->ViewFrame->PanelVideo->isVisible());
     select(second);
-    ASSERT_TRUE(waitFor([this] { return ready() && form->vidman->FilterGraph(); }));
+    ASSERT_TRUE(pumpUntil([this] { return ready() && form->vidman->FilterGraph(); }));
     EXPECT_EQ(duration(), QStringLiteral("0:00:02:00"));
     EXPECT_TRUE(THive().keyExists(QStringLiteral("Software\\LBV")));
 }

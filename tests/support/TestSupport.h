@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 // A fresh folder for one test, removed afterwards.
 class TempFolder {
 public:
@@ -34,6 +36,9 @@ inline QByteArray readAll(const QString& path)
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
+
+// Lets events be handled until done answers true or the time is up; answers done().
+bool pumpUntil(const std::function<bool()>& done, int timeoutMs = 30000);
 
 // Runs a program and answers its exit code (-1 when it could not start).
 int runProgram(const QString& program, const QStringList& arguments);

@@ -1,0 +1,53 @@
+"""What the e2e scripts share: waiting, failing, and driving X windows with xdotool."""
+import os
+import subprocess
+import sys
+import time
+
+
+def fail(message):
+    print("FAILED: " + message, flush=True)
+    sys.exit(1)
+
+
+def wait_for(what, condition, timeout=30.0):
+    end = time.time() + timeout
+    while time.time() < end:
+        value = condition()
+        if value:
+            return value
+        time.sleep(0.2)
+    fail("timed out waiting for " + what)
+
+
+def xdotool(env, *args):
+    return subprocess.run(["xdotool", *args], env=env, capture_output=True, text=True, timeout=30).stdout.strip()
+
+
+def window(env, name):
+    found = xdotool(env, "search", "--name", "^" + name + "$")
+    return found.splitlines()[0] if found else None
+
+
+def geometry(env, win):
+    out = xdotool(env, "getwindowgeometry", "--shell", win)
+    values = dict(line.split("=") for line in out.splitlines() if "=" in line)
+    return int(values["WIDTH"]), int(values["HEIGHT"])
+
+
+def click(env, win, x, y, shift=False):
+    xdotool(env, "mousemove", "--window", win, str(x), str(y))
+    if shift:
+        xdotool(env, "keydown", "shift", "click", "1", "keyup", "shift")
+    else:
+        xdotool(env, "click", "1")
+
+
+def start_xvfb():
+    """An X server on a display it picks itself, free whatever else runs: (process, display number)."""
+    read_end, write_end = os.pipe()
+    xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
+                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, pass_fds=(write_end,))
+    os.close(write_end)
+    with os.fdopen(read_end) as announced:
+        return xvfb, int(announced.readline())
