@@ -109,7 +109,8 @@ void TNavBar::setDpi(int dpi)
     place(AvanceHighBtn, 321, 4, 32, 32);
     place(AvanceTrackBtn, 361, 4, 32, 32);
     place(CurrentEdit, 144, 80, 108, 29);
-    place(DureeLab, 278, 82, 67, 16);
+    // 67 pixels cut the last digit of "0:00:20:00" at 15 pixels: the label takes the room up to the bar's edge.
+    place(DureeLab, 278, 82, 116, 16);
 
     const QSize icon(scaleToDpi(24, dpi), scaleToDpi(24, dpi));
     for (auto* button : Panel->findChildren<QToolButton*>())

@@ -770,6 +770,9 @@ void TWindowLessMan::setFullscreen(bool value)
         FMonitor = NearestMonitor(FHost);
         postMessage(Handle(), WM_DISPLAYCHANGE);
         dimensionner();
+        // What the full-screen window covered is painted again now, not at the next event.
+        if (FHost)
+            FHost->window()->update();
     }
 }
 

@@ -44,7 +44,7 @@ TEST(NavBar, ControlsSitAtTheirPlacesAtEveryDensity)
                   {bar.AvanceHighBtn, {321, 4, 32, 32}},
                   {bar.AvanceTrackBtn, {361, 4, 32, 32}},
                   {bar.CurrentEdit, {144, 80, 108, 29}},
-                  {bar.DureeLab, {278, 82, 67, 16}}};
+                  {bar.DureeLab, {278, 82, 116, 16}}};
     for (const int dpi : {96, 192}) {
         bar.setDpi(dpi);
         for (const auto& p : places) {
