@@ -407,10 +407,10 @@ GstStateChangeReturn splitterChangeState(GstElement* element, GstStateChange tra
     return result;
 }
 
-void splitterSetProperty(GObject* object, guint id, const GValue* value, GParamSpec* spec)
+void splitterSetProperty(GObject* object, guint id, const GValue* value, GParamSpec* pspec)
 {
     if (id != PROP_LOAD_TIMEOUT) {
-        G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, spec);
+        G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec);
         return;
     }
     GST_OBJECT_LOCK(object);
@@ -418,7 +418,7 @@ void splitterSetProperty(GObject* object, guint id, const GValue* value, GParamS
     GST_OBJECT_UNLOCK(object);
 }
 
-void splitterGetProperty(GObject* object, guint id, GValue* value, GParamSpec* spec)
+void splitterGetProperty(GObject* object, guint id, GValue* value, GParamSpec* pspec)
 {
     GST_OBJECT_LOCK(object);
     if (id == PROP_LOCATION)
@@ -426,7 +426,7 @@ void splitterGetProperty(GObject* object, guint id, GValue* value, GParamSpec* s
     else if (id == PROP_LOAD_TIMEOUT)
         g_value_set_uint(value, self(object)->priv.loadTimeout);
     else
-        G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, spec);
+        G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec);
     GST_OBJECT_UNLOCK(object);
 }
 
