@@ -90,6 +90,7 @@ bool TFileGraph::kill()
     gst_element_set_state(FNavman->Graph(), GST_STATE_NULL);
 
     FVideoNotifier->setNotifierVideo(false);
+    FNavman->frameSteps().detach();
     FNavman->DisconnectFilters();
     FNavman->RemoveFilter(FAudioNotifier->element());
     FNavman->RemoveFilter(FVideoNotifier->element());
@@ -174,6 +175,7 @@ TBuildResult TFileGraph::build(const QString& wFichier)
             FNavman->ConnectDirect(notifierOut.get(), decoderIn.get()) != S_OK ||
             FNavman->ConnectDirect(decoderOut.get(), rendererIn.get()) != S_OK)
             return brError;
+        FNavman->frameSteps().attach(decoder, &FVidman->renderer());
         FVideoNotifier->setTimePerframeHandle(FNavman->Handle());
         FVideoNotifier->setNotifierTimeperframe(true);
         onUi([this] {

@@ -416,6 +416,8 @@ void TTimerNavman::init()
     clearAbort();
     FSeeking = false;
     FNavigating = false;
+    FShownPosition.reset();
+    FSteps.sought(0);
 }
 
 void TTimerNavman::setNavigationEnabled(bool enabled)
@@ -465,6 +467,11 @@ void TTimerNavman::displaySeek(bool seeking)
 
 void TTimerNavman::setposition(qint64 aposition, bool fWait)
 {
+    seek(aposition, fWait, false);
+}
+
+void TTimerNavman::seek(qint64 aposition, bool fWait, bool frameStep)
+{
     if (!FNavigationEnabled || FSeeking)
         return;
     {
@@ -477,11 +484,19 @@ void TTimerNavman::setposition(qint64 aposition, bool fWait)
         if (target < FDebut)
             target = FDebut;
         try {
+            const bool wasPaused = state() == gmPaused;
             pause();
             if (onAbsolutePosition)
                 onAbsolutePosition(target);
-            if (setPositionAbsolute(target) && fWait)
-                CompleteSeek();
+            if (frameStep && FFastSteps && wasPaused && FSteps.show(target, FTimePerFrame)) {
+                FShownPosition = target;
+            } else {
+                FShownPosition.reset();
+                FSteps.seeking(target);
+                if (setPositionAbsolute(target) && fWait)
+                    CompleteSeek();
+                FSteps.sought(target);
+            }
         } catch (const std::exception&) {
             // A failed seek leaves the position where it was.
         }
@@ -490,12 +505,45 @@ void TTimerNavman::setposition(qint64 aposition, bool fWait)
     getposition();
 }
 
+bool TTimerNavman::play()
+{
+    if (FNavigationEnabled && (FShownPosition || FSteps.needsSeekBeforePlay())) {
+        qint64 position = 0;
+        if (FShownPosition)
+            position = *FShownPosition;
+        else
+            getCurrentPosition(position);
+        FShownPosition.reset();
+        if (setPositionAbsolute(position))
+            CompleteSeek();
+        FSteps.sought(position);
+    }
+    FSteps.setPlaying(true);
+    return TDVMan::play();
+}
+
+bool TTimerNavman::pause()
+{
+    const bool paused = TDVMan::pause();
+    FSteps.setPlaying(false);
+    return paused;
+}
+
+bool TTimerNavman::stop()
+{
+    FShownPosition.reset();
+    FSteps.seeking(0);
+    return TDVMan::stop();
+}
+
 qint64 TTimerNavman::getposition()
 {
     if (!FNavigationEnabled)
         return 0;
     qint64 position = 0;
-    if (!getCurrentPosition(position))
+    if (FShownPosition)
+        position = *FShownPosition;
+    else if (!getCurrentPosition(position))
         return 0;
     const QString text = positionText(position, FTimePerFrame);
     if (text == FLastTimestampStr)
@@ -512,7 +560,7 @@ qint64 TTimerNavman::getposition()
     return position;
 }
 
-void TTimerNavman::avance(qint64 d)
+void TTimerNavman::avance(qint64 d, bool frames)
 {
     if (!FNavigationEnabled || FNavigating)
         return;
@@ -522,10 +570,10 @@ void TTimerNavman::avance(qint64 d)
         target = FFin;
     if (target < FDebut)
         target = FDebut;
-    setposition(target, true);
+    seek(target, true, frames);
 }
 
-void TTimerNavman::recule(qint64 d)
+void TTimerNavman::recule(qint64 d, bool frames)
 {
     if (!FNavigationEnabled || FNavigating)
         return;
@@ -533,17 +581,17 @@ void TTimerNavman::recule(qint64 d)
     qint64 target = saturatedAdd(getposition(), -d);
     if (target < FDebut)
         target = FDebut;
-    setposition(target, true);
+    seek(target, true, frames);
 }
 
-void TTimerNavman::avanceFrame() { avance(FTimePerFrame); }
-void TTimerNavman::avance10Frames() { avance(saturatedMul(10, FTimePerFrame)); }
+void TTimerNavman::avanceFrame() { avance(FTimePerFrame, true); }
+void TTimerNavman::avance10Frames() { avance(saturatedMul(10, FTimePerFrame), true); }
 void TTimerNavman::avanceSeconde() { avance(kUnitsPerSecond); }
 void TTimerNavman::avance10Secondes() { avance(10 * kUnitsPerSecond); }
 void TTimerNavman::avanceMinute() { avance(60 * kUnitsPerSecond); }
 void TTimerNavman::avance10Minutes() { avance(600 * kUnitsPerSecond); }
-void TTimerNavman::reculeFrame() { recule(FTimePerFrame); }
-void TTimerNavman::recule10Frames() { recule(saturatedMul(10, FTimePerFrame)); }
+void TTimerNavman::reculeFrame() { recule(FTimePerFrame, true); }
+void TTimerNavman::recule10Frames() { recule(saturatedMul(10, FTimePerFrame), true); }
 void TTimerNavman::reculeSeconde() { recule(kUnitsPerSecond); }
 void TTimerNavman::recule10Secondes() { recule(10 * kUnitsPerSecond); }
 void TTimerNavman::reculeMinute() { recule(60 * kUnitsPerSecond); }

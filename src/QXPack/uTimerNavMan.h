@@ -2,6 +2,7 @@
 
 #include "uDVMan.h"
 
+#include "uFrameStepper.h"
 #include "uNavBar.h"
 
 #include <QLineEdit>
@@ -12,6 +13,7 @@
 #include <QString>
 
 #include <functional>
+#include <optional>
 
 class QTimer;
 class QToolButton;
@@ -64,6 +66,19 @@ public:
     // Absolute seek, clamped to the playable range; always leaves the graph
     // paused. A request made while a seek runs is dropped.
     void setposition(qint64 aposition, bool fWait);
+
+    // Frame steps in a paused graph show their picture without a new seek when
+    // they can (see TFrameStepper); the position and the picture are those the
+    // seek would give. On by default; off, every step seeks.
+    bool fastSteps() const { return FFastSteps; }
+    void setFastSteps(bool on) { FFastSteps = on; }
+    TFrameStepper& frameSteps() { return FSteps; }
+
+    // A graph that shows a picture of a frame step but stands elsewhere is
+    // first sought to the picture shown.
+    bool play() override;
+    bool pause() override;
+    bool stop() override;
     // The graph's position, 0 when it cannot say; refreshes the displays.
     qint64 getposition();
 
@@ -181,8 +196,9 @@ protected:
     TStringAction* wrStrPosition = nullptr;
 
 private:
-    void avance(qint64 d);
-    void recule(qint64 d);
+    void avance(qint64 d, bool frames = false);
+    void recule(qint64 d, bool frames = false);
+    void seek(qint64 aposition, bool fWait, bool frameStep);
     void changeSpeed(bool maxi);
     void reselectClock();
     void displaySeek(bool seeking);
@@ -201,6 +217,11 @@ private:
     bool FSeeking = false;
     qint64 FTimePerFrame = 0;
     bool FNavigationEnabled = true;
+    bool FFastSteps = true;
+    TFrameStepper FSteps;
+    // The position of the picture a fast frame step showed, while the graph
+    // itself stands elsewhere.
+    std::optional<qint64> FShownPosition;
 
     QPointer<QLineEdit> FPositionEdit;
     QPointer<QSlider> FSlider;

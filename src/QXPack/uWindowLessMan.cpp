@@ -1,11 +1,13 @@
 #include "uWindowLessMan.h"
 
 #include "uGrapheMan.h"
+#include "uFrameCache.h"
 #include "uTextGauges.h"
 
 #include <gst/app/gstappsink.h>
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMouseEvent>
@@ -187,6 +189,30 @@ GstFlowReturn TQXVideoRenderer::onPreroll(GstElement* sink, gpointer self)
 
 void TQXVideoRenderer::keep(GstSample* sample)
 {
+    qint64 start = 0;
+    qint64 end = 0;
+    const GstSegment* segment = gst_sample_get_segment(sample);
+    GstBuffer* buffer = gst_sample_get_buffer(sample);
+    const bool placed = segment && buffer && streamInterval(*segment, buffer, 0, start, end);
+    {
+        QMutexLocker lock(&FLock);
+        ++FSeen;
+        FHasFrame = placed;
+        FFrameStart = start;
+        FFrameEnd = end;
+        FArrived.wakeAll();
+    }
+    post(sample);
+}
+
+void TQXVideoRenderer::present(GstSample* sample)
+{
+    if (sample)
+        post(sample);
+}
+
+void TQXVideoRenderer::post(GstSample* sample)
+{
     GstSample* replaced = nullptr;
     {
         QMutexLocker lock(&FLock);
@@ -198,6 +224,46 @@ void TQXVideoRenderer::keep(GstSample* sample)
     }
     if (replaced)
         gst_sample_unref(replaced);
+}
+
+bool TQXVideoRenderer::stepFrames(int count)
+{
+    return FSink && count > 0 &&
+           gst_element_send_event(FSink, gst_event_new_step(GST_FORMAT_BUFFERS, static_cast<guint64>(count), 1.0,
+                                                            TRUE, FALSE));
+}
+
+quint64 TQXVideoRenderer::samplesSeen() const
+{
+    QMutexLocker lock(&FLock);
+    return FSeen;
+}
+
+bool TQXVideoRenderer::waitForSample(quint64 seen, int timeoutMs)
+{
+    QMutexLocker lock(&FLock);
+    QDeadlineTimer deadline(timeoutMs);
+    while (FSeen <= seen) {
+        if (!FArrived.wait(&FLock, deadline))
+            return FSeen > seen;
+    }
+    return true;
+}
+
+bool TQXVideoRenderer::pipelineFrame(qint64& start, qint64& end) const
+{
+    QMutexLocker lock(&FLock);
+    start = FFrameStart;
+    end = FFrameEnd;
+    return FHasFrame;
+}
+
+GstCaps* TQXVideoRenderer::outputCaps() const
+{
+    GstCaps* caps = nullptr;
+    if (FCaps)
+        g_object_get(FCaps, "caps", &caps, nullptr);
+    return caps;
 }
 
 GstSample* TQXVideoRenderer::takeNewest()

@@ -7,6 +7,7 @@
 #include <QFont>
 #include <QImage>
 #include <QMutex>
+#include <QWaitCondition>
 #include <QPointer>
 #include <QRect>
 #include <QSize>
@@ -64,6 +65,9 @@ public:
     GstElement* element() const { return FBin; }
     // The waiting sample (the caller owns it), or none; the next one posts again.
     GstSample* takeNewest();
+    // Shows a picture that did not come through the pipeline (the renderer
+    // takes the sample over), as if it had.
+    void present(GstSample* sample);
     // Forgets the waiting sample.
     void clear();
     // The size and pixel aspect of the video reaching the sink pad; empty before caps.
@@ -72,18 +76,37 @@ public:
     // Pictures wider or taller than this are scaled down in the pipeline;
     // an empty size converts at the native size.
     void setScaleTarget(const QSize& size);
+    // What the renderer converts its next picture to, as its caps filter asks
+    // (the caller owns them), or none.
+    GstCaps* outputCaps() const;
+
+    // Frame steps of the paused pipeline: the sink lets count pictures go and
+    // prerolls on the next one.
+    bool stepFrames(int count);
+    // Pictures the pipeline has handed over so far; waits up to timeoutMs for
+    // one more than seen.
+    quint64 samplesSeen() const;
+    bool waitForSample(quint64 seen, int timeoutMs);
+    // The stream-time interval (100 ns) of the pipeline's last picture.
+    bool pipelineFrame(qint64& start, qint64& end) const;
 
 private:
     static GstFlowReturn onSample(GstElement* sink, gpointer self);
     static GstFlowReturn onPreroll(GstElement* sink, gpointer self);
     void keep(GstSample* sample);
+    void post(GstSample* sample);
 
     GstElement* FBin = nullptr;
     GstElement* FCaps = nullptr;
     GstElement* FSink = nullptr;
-    QMutex FLock;
+    mutable QMutex FLock;
     GstSample* FNewest = nullptr;
     bool FPosted = false;
+    QWaitCondition FArrived;
+    quint64 FSeen = 0;
+    bool FHasFrame = false;
+    qint64 FFrameStart = 0;
+    qint64 FFrameEnd = 0;
     QObject* FReceiver = nullptr;
     QSize FScaleTarget;
 };
@@ -177,6 +200,9 @@ public:
     void repaint(QWidget* aWinControl);
     // Frames painted since the renderer joined its graph.
     qint64 getFrames() const { return FFrames.load(); }
+    // The picture last taken from the renderer, as it is painted (before the
+    // flips and the overlay); null before the first.
+    QImage picture() const { return FFrame ? FFrame->image().copy() : QImage(); }
 
     // Where the full-screen window goes: the monitor nearest to a control;
     // replaceable to stand for another screen layout.

@@ -63,6 +63,21 @@ QString h264AacMp4(int seconds, const QString& size, int fps)
     return make(name, videoInput(seconds, size, fps) + audioInput(seconds) + h264(fps) + aac());
 }
 
+QString longGopMp4(int seconds, const QString& size, int gopSeconds, int fps)
+{
+    const QString name = QStringLiteral("gop%1_%2s_%3_%4.mp4").arg(gopSeconds).arg(seconds).arg(size).arg(fps);
+    const QString gop = QString::number(gopSeconds * fps);
+    // testsrc2 changes in every frame, so neighbouring frames never look alike.
+    const QStringList video{QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
+                            QStringLiteral("testsrc2=size=%1:rate=%2:duration=%3").arg(size).arg(fps).arg(seconds)};
+    return make(name, video + audioInput(seconds) +
+                          QStringList{QStringLiteral("-c:v"), QStringLiteral("libx264"), QStringLiteral("-preset"),
+                                      QStringLiteral("veryfast"), QStringLiteral("-pix_fmt"), QStringLiteral("yuv420p"),
+                                      QStringLiteral("-g"), gop, QStringLiteral("-keyint_min"), gop,
+                                      QStringLiteral("-sc_threshold"), QStringLiteral("0")} +
+                          aac());
+}
+
 QString h264AacMov()
 {
     return make(QStringLiteral("av.mov"), videoInput(2, QStringLiteral("320x240"), 25) + audioInput(2) + h264(25) + aac());

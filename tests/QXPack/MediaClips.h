@@ -13,6 +13,9 @@ QString make(const QString& name, const QStringList& arguments);
 
 // H.264 video (testsrc, one keyframe a second) and AAC audio (sine) in an .mp4.
 QString h264AacMp4(int seconds = 2, const QString& size = QStringLiteral("320x240"), int fps = 25);
+// A camera-like clip: H.264 with B-frames and one keyframe every gopSeconds,
+// and AAC audio, in an .mp4.
+QString longGopMp4(int seconds, const QString& size, int gopSeconds, int fps = 25);
 // The same streams in a QuickTime .mov.
 QString h264AacMov();
 // Video only, audio only (AAC in .mp4).
