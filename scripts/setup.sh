@@ -14,8 +14,9 @@ packages=(
   desktop-file-utils
   libxlsxwriter-dev
   googletest libgtest-dev libbenchmark-dev
+  clang libclang-rt-14-dev llvm-14
   xvfb xdotool xclip x11-utils imagemagick
-  ffmpeg dosfstools exfatprogs ntfs-3g
+  ffmpeg dosfstools exfatprogs ntfs-3g strace e2fsprogs
   python3-openpyxl python3-xlrd
   fonts-dejavu-core
 )

@@ -49,6 +49,7 @@ int execSql(sqlite3* db, const QString& sql)
 
 void tuneConnection(sqlite3* db, bool localDisk)
 {
+    sqlite3_busy_timeout(db, kBusyTimeoutMs);
     execSql(db, QStringLiteral("PRAGMA encoding='UTF-8'"));
     execSql(db, QStringLiteral("PRAGMA cache_size=-65536"));
     if (localDisk) {
@@ -230,7 +231,9 @@ void TTable::addIndex(const QString& indexName, const QString& columns)
 
 bool TTable::addToBase(sqlite3* abase)
 {
-    execSql(abase, QStringLiteral("CREATE TABLE IF NOT EXISTS ") + name + QLatin1Char(' ') + createTableStr);
+    const int created =
+        execSql(abase, QStringLiteral("CREATE TABLE IF NOT EXISTS ") + name + QLatin1Char(' ') + createTableStr);
+    FCreateError = created == SQLITE_DONE ? SQLITE_OK : created;
     if (hasCaption())
         execSql(abase, QStringLiteral("CREATE INDEX IF NOT EXISTS x") + name + QStringLiteral("_Caption ON ") + name
                            + QStringLiteral(" (Caption)"));
@@ -444,15 +447,18 @@ QString TBaseItem::getCaption() const
 bool TBaseItem::insertnew()
 {
     sqlite3* base = db();
-    if (!base)
+    if (!base) {
+        noteResult(SQLITE_CANTOPEN); // no catalogue is open
         return false;
+    }
     Fdatecatalogue = nowDateTime();
     Fdatemodify = Fdatecatalogue;
     TStatement statement;
-    if (statement.prepare(base, QStringLiteral("INSERT INTO ") + FTable->name + QLatin1Char(' ') + FTable->insertStr)
+    if (noteResult(statement.prepare(base, QStringLiteral("INSERT INTO ") + FTable->name + QLatin1Char(' ')
+                                               + FTable->insertStr))
         != SQLITE_OK)
         return false;
-    if (!bindValues(statement.get()) || !bindCaptionKey(statement.get()) || statement.step() != SQLITE_DONE)
+    if (!bindValues(statement.get()) || !bindCaptionKey(statement.get()) || noteResult(statement.step()) != SQLITE_DONE)
         return false;
     const sqlite3_int64 rowid = sqlite3_last_insert_rowid(base);
     if (rowid > std::numeric_limits<qint32>::max()) {
@@ -468,8 +474,10 @@ bool TBaseItem::insertnew()
 bool TBaseItem::putByNum()
 {
     sqlite3* base = db();
-    if (!base)
+    if (!base) {
+        noteResult(SQLITE_CANTOPEN); // no catalogue is open
         return false;
+    }
     {
         TStatement select;
         if (select.prepare(base, QStringLiteral("SELECT Datecatalogue FROM ") + FTable->name
@@ -480,11 +488,13 @@ bool TBaseItem::putByNum()
     }
     Fdatemodify = nowDateTime();
     TStatement statement;
-    if (statement.prepare(base, QStringLiteral("UPDATE ") + FTable->name + QStringLiteral(" SET") + FTable->updateStr
-                                    + QStringLiteral(" WHERE numero=") + QString::number(numero))
+    if (noteResult(statement.prepare(base, QStringLiteral("UPDATE ") + FTable->name + QStringLiteral(" SET")
+                                               + FTable->updateStr + QStringLiteral(" WHERE numero=")
+                                               + QString::number(numero)))
         != SQLITE_OK)
         return false;
-    return bindValues(statement.get()) && bindCaptionKey(statement.get()) && statement.step() == SQLITE_DONE;
+    return bindValues(statement.get()) && bindCaptionKey(statement.get())
+        && noteResult(statement.step()) == SQLITE_DONE;
 }
 
 bool TBaseItem::bindCaptionKey(sqlite3_stmt* statement)
@@ -497,13 +507,15 @@ bool TBaseItem::bindCaptionKey(sqlite3_stmt* statement)
 bool TBaseItem::getByNum()
 {
     sqlite3* base = db();
-    if (!base)
+    if (!base) {
+        noteResult(SQLITE_CANTOPEN); // no catalogue is open
         return false;
+    }
     TStatement statement;
-    if (statement.prepare(base, QStringLiteral("SELECT * FROM ") + FTable->name + QStringLiteral(" WHERE numero= ")
-                                    + QString::number(numero))
+    if (noteResult(statement.prepare(base, QStringLiteral("SELECT * FROM ") + FTable->name
+                                               + QStringLiteral(" WHERE numero= ") + QString::number(numero)))
             != SQLITE_OK
-        || statement.step() != SQLITE_ROW)
+        || noteResult(statement.step()) != SQLITE_ROW)
         return false;
     return getFromCurseur(statement.get());
 }
@@ -513,6 +525,12 @@ void TBaseItem::supprimer()
     if (sqlite3* base = db())
         execSql(base, QStringLiteral("DELETE FROM ") + FTable->name + QStringLiteral(" WHERE numero= ")
                           + QString::number(numero));
+}
+
+int TBaseItem::noteResult(int rc)
+{
+    FLastError = rc == SQLITE_ROW || rc == SQLITE_DONE ? SQLITE_OK : rc;
+    return rc;
 }
 
 bool TBaseItem::getFromSource(TBlocsSource& source)
@@ -532,8 +550,10 @@ bool TBaseCaption::getNumByCaption()
 {
     Fcaption = trimControl(Fcaption);
     sqlite3* base = db();
-    if (!base)
+    if (!base) {
+        noteResult(SQLITE_CANTOPEN); // no catalogue is open
         return false;
+    }
     // The upper-cased key narrows the search through its index to the few rows that
     // may match (and to the rows another tool left without a key), and the collation
     // then decides as it always did. Upper-casing is the same in every locale, so
@@ -546,13 +566,13 @@ bool TBaseCaption::getNumByCaption()
                                                         " AND trim(Caption)= ?1 COLLATE NOWIDECASE"))
             == SQLITE_OK;
     if (!keyed
-        && statement.prepare(base, QStringLiteral("SELECT numero FROM ") + FTable->name
-                                       + QStringLiteral(" WHERE trim(Caption)= ?1 COLLATE NOWIDECASE"))
+        && noteResult(statement.prepare(base, QStringLiteral("SELECT numero FROM ") + FTable->name
+                                                  + QStringLiteral(" WHERE trim(Caption)= ?1 COLLATE NOWIDECASE")))
                != SQLITE_OK)
         return false;
     if (bindText(statement.get(), 1, Fcaption) != SQLITE_OK
         || (keyed && bindText(statement.get(), 2, captionKeyOf(Fcaption)) != SQLITE_OK)
-        || statement.step() != SQLITE_ROW)
+        || noteResult(statement.step()) != SQLITE_ROW)
         return false;
     const qint64 key = sqlite3_column_int64(statement.get(), 0);
     if (key < 0 || key > std::numeric_limits<qint32>::max())

@@ -53,6 +53,10 @@ int execSql(sqlite3* db, const QString& sql);
 //   faster than the default journal while a crash still loses no committed
 //   row. It needs shared memory beside the file, which network file systems
 //   do not give, so there the default journal stays.
+//
+// A statement that finds the file locked by another program waits up to
+// kBusyTimeoutMs for it, so that a short write of that program loses nothing.
+constexpr int kBusyTimeoutMs = 2000;
 void tuneConnection(sqlite3* db, bool localDisk);
 
 // Finalizes its statement when it goes out of scope.
@@ -77,6 +81,9 @@ public:
     TTable(const QString& zname, const TGridColumnsList* aColumns);
 
     bool addToBase(sqlite3* abase);
+    // The SQLite code with which the last addToBase failed to create the table
+    // (SQLITE_FULL, SQLITE_READONLY...); SQLITE_OK when the table is there.
+    int createError() const { return FCreateError; }
     bool hasCaption() const;
     // Extra indexes created with the table, so that the list's pages stay fast.
     void addIndex(const QString& indexName, const QString& columns);
@@ -103,6 +110,7 @@ private:
     // Set on the user-interface thread, read by the listing thread.
     std::atomic<sqlite3*> FBase{nullptr};
     QStringList FIndexes;
+    int FCreateError = SQLITE_OK;
     QString FCaptionKeyIndex;
 
     void buildStatements();
@@ -148,6 +156,12 @@ public:
     bool getByNum();
     bool getFromSource(TBlocsSource& source);
 
+    // The SQLite code that made this record's last read or write fail
+    // (SQLITE_FULL, SQLITE_BUSY, SQLITE_READONLY...); SQLITE_OK after a success
+    // and after a look-up that found nothing, so that callers can tell an
+    // absent row from a catalogue that could not answer.
+    int lastError() const { return FLastError; }
+
     TTable* FTable;
     qint32 numero = 0;
     TDateTime Fdatecatalogue = 0;
@@ -159,9 +173,13 @@ protected:
     virtual void describeFields(TFieldList& fields);
     TFieldList fields();
     sqlite3* db() const { return FTable ? FTable->base() : nullptr; }
+    // Keeps a failing code as lastError (SQLITE_ROW and SQLITE_DONE are no failure) and answers it.
+    int noteResult(int rc);
 
 private:
     bool bindCaptionKey(sqlite3_stmt* statement);
+
+    int FLastError = SQLITE_OK;
 };
 
 class TItem : public TBaseItem {

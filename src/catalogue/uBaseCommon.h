@@ -27,6 +27,10 @@ public:
     TStringAction* waFichierBase;
 
     sqlite3* base() const { return FBase; }
+    // Why the last opening gave no connection, as an SQLite code: SQLITE_FULL
+    // or SQLITE_READONLY when the catalogue's tables could not be made in the
+    // file; SQLITE_CANTOPEN otherwise. SQLITE_OK after a successful opening.
+    int openError() const { return FOpenError; }
     // Told after every opening, also a failed one (then with no connection).
     THandOver OnBaseOpened;
 
@@ -39,4 +43,9 @@ private:
     void applyFichierBase(const QString& path);
 
     sqlite3* FBase = nullptr;
+    int FOpenError = SQLITE_OK;
 };
+
+// Why the catalogue refused a change, in words for the status bar, from the
+// SQLite code of the refusal: "the disk of the catalogue is full"...
+QString catalogueFailureReason(int sqliteCode);

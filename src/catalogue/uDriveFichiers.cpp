@@ -30,7 +30,8 @@ void TDriveFichier::loadfromSR(const QString& wfolder, const TSearchRec& sr)
     drive.FSerialNo = static_cast<qint32>(volume.serial);
     if (drive.findbySerialNo()) {
         drive.putByNum();
-    } else {
+    } else if (drive.lastError() == SQLITE_OK) {
+        // Only a drive the catalogue surely lacks is added: one it could not be asked about may be there.
         drive.loadFromRootPath();
         drive.insertnew();
     }

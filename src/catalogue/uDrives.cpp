@@ -23,9 +23,10 @@ bool TDrive::findbySerialNo()
     if (!base)
         return false;
     TStatement statement;
-    if (statement.prepare(base, QStringLiteral("SELECT numero FROM ") + FTable->name + QStringLiteral(" WHERE SerialNo= ?"))
+    if (noteResult(statement.prepare(base, QStringLiteral("SELECT numero FROM ") + FTable->name
+                                               + QStringLiteral(" WHERE SerialNo= ?")))
             != SQLITE_OK
-        || sqlite3_bind_int(statement.get(), 1, FSerialNo) != SQLITE_OK || statement.step() != SQLITE_ROW)
+        || sqlite3_bind_int(statement.get(), 1, FSerialNo) != SQLITE_OK || noteResult(statement.step()) != SQLITE_ROW)
         return false;
     const qint64 key = sqlite3_column_int64(statement.get(), 0);
     if (key < 0 || key > std::numeric_limits<qint32>::max())

@@ -16,6 +16,9 @@
 #include <algorithm>
 #include <cstdio>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 namespace {
 
 constexpr int kLegacyFormats[] = {16, 29, 33, 39, 43, 56};
@@ -77,6 +80,26 @@ lxw_format* filledFormat(lxw_workbook* workbook, lxw_color_t colour)
     format_set_pattern(format, LXW_PATTERN_SOLID);
     format_set_bg_color(format, colour);
     return format;
+}
+
+// The data reaches the disk before a rename makes the file the export, so
+// that a crash of the whole system leaves the earlier file or the new one,
+// never a file of the new name with nothing in it.
+bool syncToDisk(const QString& path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool synced = ::fsync(fd) == 0;
+    ::close(fd);
+    return synced;
+}
+
+// Puts a whole temporary file in the place of the destination in one step.
+bool replaceWith(const QString& temporary, const QString& destination)
+{
+    return syncToDisk(temporary)
+        && std::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(destination).constData()) == 0;
 }
 
 } // namespace
@@ -327,7 +350,7 @@ bool TExcelExportMode::save()
     if (isLegacyExcelFormat(FExcelFormat))
         return convertToLegacy(FTempFile);
     // rename() replaces an export made within the same second in one step.
-    if (std::rename(QFile::encodeName(FTempFile).constData(), QFile::encodeName(FDestFile).constData()) != 0) {
+    if (!replaceWith(FTempFile, FDestFile)) {
         QFile::remove(FTempFile);
         FTempFile.clear();
         fail(QStringLiteral("Export failed: ") + FDestFile + QStringLiteral(" could not be written"));
@@ -351,7 +374,7 @@ bool TExcelExportMode::convertToLegacy(const QString& xlsxFile)
                                      dest.absolutePath(), FConverterTimeoutMs, run);
     const bool converted = started && run.finished && run.exitCode == 0 && QFileInfo(legacyTemp).size() > 0;
     if (converted
-        && std::rename(QFile::encodeName(legacyTemp).constData(), QFile::encodeName(FDestFile).constData()) == 0) {
+        && replaceWith(legacyTemp, FDestFile)) {
         QFile::remove(xlsxFile);
         FTempFile.clear();
         FSavedFile = FDestFile;
@@ -359,7 +382,7 @@ bool TExcelExportMode::convertToLegacy(const QString& xlsxFile)
     }
     QFile::remove(legacyTemp);
     // The workbook itself is whole: keep it rather than lose the export.
-    if (std::rename(QFile::encodeName(xlsxFile).constData(), QFile::encodeName(kept).constData()) != 0) {
+    if (!replaceWith(xlsxFile, kept)) {
         QFile::remove(xlsxFile);
         FTempFile.clear();
         fail(QStringLiteral("Export failed: ") + kept + QStringLiteral(" could not be written"));

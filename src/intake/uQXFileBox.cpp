@@ -4,6 +4,7 @@
 #include "uExif.h"
 #include "uExifSession.h"
 #include "uFiles.h"
+#include "uLog.h"
 #include "uScriptAction.h"
 #include "uVideoFichiers.h"
 #include "uVolumes.h"
@@ -21,7 +22,6 @@
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QMimeData>
-#include <QRegularExpression>
 #include <QSaveFile>
 #include <QStringDecoder>
 #include <QTimer>
@@ -103,6 +103,41 @@ QString qtFileFilter(const QString& filter)
         result.append(description + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) + QLatin1Char(')'));
     }
     return result.join(QStringLiteral(";;"));
+}
+
+QStringList playListEntries(const QByteArray& data, const QString& base)
+{
+    QString text;
+    if (const std::optional<QStringConverter::Encoding> bom = QStringConverter::encodingForData(data)) {
+        QStringDecoder decoder(*bom);
+        text = decoder(data);
+    } else if (data.contains('\0')) {
+        return {}; // binary: no text without a byte-order mark holds a NUL
+    } else {
+        text = QString::fromUtf8(data);
+    }
+    // Split by hand, not by a regular expression: one stray half of a UTF-16
+    // pair would make the expression match nothing, and the whole file one name.
+    QStringList entries;
+    for (const QString& raw : splitLines(text)) {
+        const QString line = trimControl(raw);
+        if (!line.isEmpty() && !line.startsWith(QLatin1Char('#')))
+            entries.append(absolutePath(line, base));
+    }
+    return entries;
+}
+
+QStringList pastedFileNames(const QMimeData* data)
+{
+    QStringList files;
+    if (!data || !data->hasUrls())
+        return files;
+    for (const QUrl& url : data->urls()) {
+        const QString name = url.isLocalFile() ? url.toLocalFile() : QString();
+        if (!name.isEmpty() && name.size() <= kMaxPastedName)
+            files.append(name);
+    }
+    return files;
 }
 
 void showFileInFolder(const QString& fileName)
@@ -201,6 +236,8 @@ void TThreadOpen::run()
             FPending = false;
         }
         FVolumeFolder.clear(); // disks may have come and gone since the last command
+        fOwner->FStoreFailures = 0;
+        fOwner->FStoreError = SQLITE_OK;
         raise([this] {
             if (fOwner->OnOpenStart)
                 fOwner->OnOpenStart();
@@ -345,26 +382,12 @@ void TThreadOpen::readPlayList(const QString& wplaylist)
     QFile file(wplaylist);
     if (wplaylist.isEmpty() || !file.open(QIODevice::ReadOnly) || file.size() > kMaxPlaylistBytes)
         return;
-    const QByteArray data = file.readAll();
-    QString text;
-    if (const std::optional<QStringConverter::Encoding> bom = QStringConverter::encodingForData(data)) {
-        QStringDecoder decoder(*bom);
-        text = decoder(data);
-    } else if (data.contains('\0')) {
-        return; // binary: no text without a byte-order mark holds a NUL
-    } else {
-        text = QString::fromUtf8(data);
-    }
     // Relative lines name files beside the playlist.
-    const QString base = QFileInfo(wplaylist).absolutePath();
-    static const QRegularExpression lineBreak(QStringLiteral("[\r\n]"));
-    for (const QString& raw : text.split(lineBreak)) {
+    const QStringList entries = playListEntries(file.readAll(), QFileInfo(wplaylist).absolutePath());
+    for (const QString& path : entries) {
         if (fOwner->FsrAbort)
             break;
-        const QString line = trimControl(raw);
-        if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
-            continue;
-        walk(absolutePath(line, base), false);
+        walk(path, false);
     }
 }
 
@@ -699,15 +722,7 @@ void TQXFileBox::openallFiles()
 void TQXFileBox::pastefiles()
 {
     // The clipboard belongs to this thread; the listing thread gets the names.
-    QStringList files;
-    if (const QMimeData* data = QGuiApplication::clipboard()->mimeData(); data && data->hasUrls()) {
-        for (const QUrl& url : data->urls()) {
-            const QString name = url.isLocalFile() ? url.toLocalFile() : QString();
-            if (!name.isEmpty() && name.size() <= kMaxPastedName)
-                files.append(name);
-        }
-    }
-    startCommand(ocPasteFiles, files);
+    startCommand(ocPasteFiles, pastedFileNames(QGuiApplication::clipboard()->mimeData()));
 }
 
 void TQXFileBox::openpreferredFolder()
@@ -761,10 +776,16 @@ void TQXFileBox::lister(TDriveFichier& bf)
     const TDateTime modified = bf.FFileModifyDate;
     // A file whose metadata read an abort cut short is left for the next walk.
     if (!bf.findbyCaption()) {
+        // A catalogue that could not answer may hold the file: a new row would be its double.
+        if (bf.lastError() != SQLITE_OK) {
+            noteStoreFailure(bf.lastError());
+            return;
+        }
         if (!bf.loadFromFilename(path) || exifReadAborted())
             return;
         bf.FListed = 1;
-        bf.insertnew();
+        if (!bf.insertnew())
+            noteStoreFailure(bf.lastError());
         return;
     }
     // The stored row replaced the fields; the file's own date decides a refresh.
@@ -779,7 +800,14 @@ void TQXFileBox::lister(TDriveFichier& bf)
         bf.FFolder = path.left(path.lastIndexOf(QLatin1Char('/')) + 1);
     }
     bf.FListed = 1;
-    bf.putByNum();
+    if (!bf.putByNum())
+        noteStoreFailure(bf.lastError());
+}
+
+void TQXFileBox::noteStoreFailure(int sqliteCode)
+{
+    FStoreError = sqliteCode;
+    ++FStoreFailures;
 }
 
 void TQXFileBox::openLastFiles(bool v)

@@ -17,6 +17,7 @@
 #include <memory>
 #include <mutex>
 
+class QMimeData;
 class TBooleanAction;
 class TCheckAction;
 class TIntegerAction;
@@ -66,6 +67,15 @@ QString qtFileFilter(const QString& filter);
 // Asks the desktop's file manager to show the file selected; with none
 // answering, opens the file's folder.
 void showFileInFolder(const QString& fileName);
+
+// The files a playlist names, one a line (CR, LF or both end a line): blank
+// lines and "#" comments are skipped, relative names are taken from base, and
+// each name comes back absolute and clean. Without a byte-order mark the text
+// is UTF-8, and bytes holding a NUL are no playlist at all.
+QStringList playListEntries(const QByteArray& data, const QString& base);
+// The local files of pasted or dropped data, in their order; other links and
+// names too long for a path are left out.
+QStringList pastedFileNames(const QMimeData* data);
 
 // The file box's worker: waits for a command, executes it, waits again. It
 // lives as long as its box. Its events reach the user-interface thread by
@@ -177,6 +187,11 @@ public:
     virtual std::unique_ptr<TDriveFichier> Catch(const QString& wFileName);
     // Stores the record (inserted, or refreshed when known) and lists it.
     void lister(TDriveFichier& bf);
+    // The files of the last command that the catalogue refused or could not be
+    // asked about, and the SQLite code of the last refusal (SQLITE_FULL,
+    // SQLITE_READONLY, SQLITE_BUSY...). Counted from each command's start.
+    int storeFailures() const { return FStoreFailures.load(); }
+    int storeError() const { return FStoreError.load(); }
 
     void saveplaylist(const QString& wplaylist, const QString& atitre, const QString& aSlogan);
     void savePreferredplaylist(const QString& atitre, const QString& aSlogan);
@@ -253,6 +268,9 @@ private:
     // One store at a time: the active file is stored on the user-interface
     // thread, possibly while a walk stores the same file.
     std::mutex FStoreLock;
+    std::atomic<int> FStoreFailures{0};
+    std::atomic<int> FStoreError{0};
+    void noteStoreFailure(int sqliteCode);
 
     QString FTitre;
     QString FSlogan;

@@ -1,5 +1,6 @@
 #include "uScanFrame.h"
 
+#include "uBaseCommon.h"
 #include "uBloc.h"
 #include "uBrowseEdit.h"
 #include "uDensityWatch.h"
@@ -21,8 +22,16 @@ bool TScanExtensions::accepts(const QString& wLowerExtension) const
 
 // ---------------------------------------------------------------------------
 
+QString storeFailureText(int count, int sqliteCode)
+{
+    const QString files = count == 1 ? QStringLiteral("1 file") : QString::number(count) + QStringLiteral(" files");
+    return QStringLiteral("Scan ended: ") + files + QStringLiteral(" could not be stored, ")
+        + catalogueFailureReason(sqliteCode);
+}
+
 void TScanHandlers::install(TQXFileBox& box)
 {
+    FBox = &box;
     box.OnOpenStart = [this] { openStart(); };
     box.OnOpenFolderFound = [this](const QString& wfolder) { folderFound(wfolder); };
     box.OnOpenFileFound = [this](TDriveFichier& sf) { fileFound(sf); };
@@ -66,7 +75,9 @@ void TScanHandlers::openEnd()
 {
     if (setStatusState)
         setStatusState(psReady);
-    showText(QStringLiteral("Ready"));
+    // Said in place of "Ready", where the user looks when a scan ends; it stays until the next status.
+    const int failed = FBox ? FBox->storeFailures() : 0;
+    showText(failed > 0 ? storeFailureText(failed, FBox->storeError()) : QStringLiteral("Ready"));
     refresh();
 }
 

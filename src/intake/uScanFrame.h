@@ -34,6 +34,10 @@ public:
 
 // The main window's answers to the file box's events: status texts and
 // states, and the list refreshed. The main window fills the three hooks.
+// The status text that ends a scan whose files the catalogue did not all take:
+// how many, and why (sqliteCode is the SQLite code of the last refusal).
+QString storeFailureText(int count, int sqliteCode);
+
 class TScanHandlers {
 public:
     std::function<void(const QString& text)> setStatusText;
@@ -53,6 +57,8 @@ public:
 private:
     void showText(const QString& text);
     void refresh();
+
+    const TQXFileBox* FBox = nullptr;
 
     // The list is refreshed at most this often during a walk: a refresh counts
     // the whole list, which would otherwise set the pace of a scan.

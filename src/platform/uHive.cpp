@@ -493,16 +493,17 @@ struct THive::State {
             load(now);
     }
 
+    // The file is replaced whole or not at all: a failed write leaves the previous one.
     bool writeFile(const TKeyNode& tree)
     {
-        if (!QDir().mkpath(QFileInfo(fileName).absolutePath()))
-            return false;
         QSaveFile file(fileName);
-        if (!file.open(QIODevice::WriteOnly))
-            return false;
         const QByteArray data = hiveText(tree);
-        if (file.write(data) != data.size() || !file.commit())
+        if (!QDir().mkpath(QFileInfo(fileName).absolutePath()) || !file.open(QIODevice::WriteOnly)
+            || file.write(data) != data.size() || !file.commit()) {
+            logLine(QStringLiteral("The user hive ") + fileName + QStringLiteral(" could not be written (")
+                    + file.errorString() + QStringLiteral("); it keeps its previous settings."));
             return false;
+        }
         stamp = stampOf(fileName);
         return true;
     }

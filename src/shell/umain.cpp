@@ -347,6 +347,15 @@ void TMainForm::baseOpened(const QString& path, sqlite3* connection)
     box->setBlocsFrame(Bframe);
     box->wrSort->setValue(QStringLiteral("Folder,CreationDate ASC"));
     displaycount();
+    // Said at once: otherwise the user learns it only when a scan stores nothing.
+    if (!connection)
+        showMessage(QStringLiteral("The catalogue ") + path + QStringLiteral(" could not be opened")
+                    + (FBaseCommon->openError() == SQLITE_CANTOPEN
+                           ? QString()
+                           : QStringLiteral(": ") + catalogueFailureReason(FBaseCommon->openError())));
+    else if (sqlite3_db_readonly(connection, "main") == 1)
+        showMessage(QStringLiteral("The catalogue ") + path
+                    + QStringLiteral(" is read-only: no new video can be stored"));
 }
 
 void TMainForm::closeEvent(QCloseEvent* event)

@@ -171,10 +171,18 @@ TEST_F(FileBoxTest, PlaylistTakesOnlyItsPathLines)
         QByteArray bytes;
     };
     QStringEncoder utf16(QStringEncoder::Utf16LE, QStringEncoder::Flag::WriteBom);
+    // The code units as they are, which an encoder would not write for half a pair.
+    const auto utf16Units = [](const QString& units) {
+        QByteArray bytes("\xFF\xFE");
+        for (const QChar c : units)
+            bytes.append(char(c.unicode() & 0xFF)).append(char(c.unicode() >> 8));
+        return bytes;
+    };
     const Case cases[] = {
         {"UTF-8", text.toUtf8()},
         {"UTF-8 with a byte-order mark", QByteArray("\xEF\xBB\xBF") + text.toUtf8()},
         {"UTF-16 with a byte-order mark", utf16(text)},
+        {"UTF-16 with half a surrogate pair in a comment", utf16Units(QStringLiteral("# ") + QChar(0xDC00) + QStringLiteral("\n") + text)},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
