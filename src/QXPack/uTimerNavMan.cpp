@@ -167,8 +167,12 @@ bool parsePositionText(const QString& text, qint64 timePerFrame, qint64& positio
                                   clippedField(text, n - 4, 2), clippedField(text, n - 1, 2)};
     qint64 values[4] = {};
     for (int i = 0; i < 4; ++i) {
-        if (readField(fields[i], values[i]) == TField::tfTooLarge)
+        const TField read = readField(fields[i], values[i]);
+        if (read == TField::tfTooLarge)
             return false;
+        // The digits before the first other character are no value.
+        if (read == TField::tfNotNumber)
+            values[i] = 0;
     }
     // Every field is bounded far below the 64-bit range here, so this sum cannot
     // overflow; the 32-bit limit on seconds is what is checked.

@@ -25,13 +25,15 @@ bool wildcardMatch(const QString& name, qsizetype n, const QString& mask, qsizet
     // Iterative matcher with back-tracking to the last star.
     qsizetype star = -1, mark = 0;
     while (n < name.size()) {
-        if (m < mask.size() && (mask.at(m) == QLatin1Char('?')
-                                || mask.at(m).toCaseFolded() == name.at(n).toCaseFolded())) {
-            ++n;
-            ++m;
-        } else if (m < mask.size() && mask.at(m) == QLatin1Char('*')) {
+        // A star is a star even where the name has one: taken as a letter it
+        // would lose its place to back-track to.
+        if (m < mask.size() && mask.at(m) == QLatin1Char('*')) {
             star = m++;
             mark = n;
+        } else if (m < mask.size() && (mask.at(m) == QLatin1Char('?')
+                                       || mask.at(m).toCaseFolded() == name.at(n).toCaseFolded())) {
+            ++n;
+            ++m;
         } else if (star >= 0) {
             m = star + 1;
             n = ++mark;

@@ -1,5 +1,7 @@
 #include "uMacroEngine.h"
 
+#include "uLog.h"
+
 #include <QLocale>
 #include <QRegularExpression>
 
@@ -265,7 +267,9 @@ struct TPiece {
 QList<TPiece> piecesOf(const QString& macro)
 {
     QList<TPiece> pieces;
-    const QStringList lines = macro.split(QRegularExpression(QStringLiteral("\r\n|\n|\r")));
+    // Not split by a regular expression, which matches nothing in a text
+    // holding half of a UTF-16 pair.
+    const QStringList lines = splitLines(macro);
     for (int n = 0; n < lines.size(); ++n) {
         const QString line = withoutComment(lines.at(n));
         bool inString = false;

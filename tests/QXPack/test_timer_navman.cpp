@@ -162,6 +162,8 @@ TEST(PositionText, ParsesByPlacesFromTheEnd)
         {"12:34:56:07", 452960000000 + 7 * kTpf25},
         {"ab:cd:ef:gh", 0},
         {"1:0x:03:04", 3603 * kSecond + 4 * kTpf25}, // a non-number counts as 0
+        {"1:2x:03:04", 3603 * kSecond + 4 * kTpf25}, // also when it starts with digits
+        {"5200000000000000000000x:00:00:00", 0},     // and however many
         {"", 0},
         {"12", 12 * kTpf25}, // frames, not hours
         {"3:04", 3 * kSecond + 4 * kTpf25},

@@ -20,6 +20,8 @@ TEST(Masks, WindowsWildcardRules)
         {"README", "*.*", true},    {"a.b.c", "*.c", true},       {"clip.mp4", "clip.???", true},
         {"clip.mp44", "clip.???", false}, {"clip.mp4", "CLIP.MP4", true}, {"été.mp4", "ÉTÉ*", true},
         {"x", "*", true},           {"ab", "a*b*", true},         {"ab", "a?b", false},
+        // A star of the mask facing a star of the name is still a wildcard.
+        {"**lp", "**", true},       {"*.mp4.mp4", "*.mp4", true}, {"a*b*c", "a*c", true},
     };
     for (const auto& c : cases)
         EXPECT_EQ(matchesMask(QString::fromUtf8(c.name), QString::fromUtf8(c.mask)), c.match) << c.name << " " << c.mask;

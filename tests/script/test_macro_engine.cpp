@@ -94,6 +94,22 @@ TEST(MacroEngine, CommentsCaseAndTheToggleRoutine)
     EXPECT_TRUE(a.strings.Value.isEmpty());
 }
 
+// A macro read from a damaged UTF-16 file may hold half of a surrogate pair;
+// its lines are still lines, and the error still names the right one.
+TEST(MacroEngine, HalfASurrogatePairKeepsTheLines)
+{
+    const QString half(QChar(0xD800));
+    Actions a;
+    const auto ran = a.engine.run(QStringLiteral("begin\n  Volume(7);\n  // ") + half + QStringLiteral("\nend."));
+    ASSERT_TRUE(ran.ok) << ran.line << " " << ran.reason.toStdString();
+    EXPECT_EQ(a.integer.Value, 7);
+
+    const auto refused = a.engine.run(QStringLiteral("begin\n  Title('") + half + QStringLiteral("');\n  Nowhere;\nend."));
+    EXPECT_FALSE(refused.ok);
+    EXPECT_EQ(refused.line, 3);
+    EXPECT_EQ(refused.reason, QStringLiteral("Unknown routine 'Nowhere'"));
+}
+
 // A macro typed by hand need not keep to the recorder's one statement a line.
 TEST(MacroEngine, StatementsShareLinesAsInPascal)
 {
