@@ -12,10 +12,9 @@ import sys
 import tempfile
 import time
 
-from e2e_support import click, fail, geometry, start_xvfb, wait_for, window, xdotool
+from e2e_support import TITLE, click, fail, geometry, start_xvfb, wait_for, window, xdotool
 
 EXE, ARTIFACTS, PRIVATE_FILTERS = sys.argv[1:4]
-TITLE = "Movarium 1.0.3.9 fr by Tessaly"
 PROMPT = "Saving the preferences of Movarium"
 
 # The main window's layout at 96 dots per inch, list on the left.

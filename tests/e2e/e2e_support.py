@@ -51,3 +51,36 @@ def start_xvfb():
     os.close(write_end)
     with os.fdopen(read_end) as announced:
         return xvfb, int(announced.readline())
+
+
+TITLE = "Movarium 1.0.3.9 fr by Tessaly"
+
+
+def log_lines(home):
+    """The lines of the run log, none while the program has not written it."""
+    path = os.path.join(home, "Documents", "Movarium.log")
+    if not os.path.exists(path):
+        return []
+    with open(path, encoding="utf-8", newline="") as f:
+        return f.read().split("\r\n")
+
+
+def start_program(exe, env, home, timeout=60.0):
+    """Starts the program and waits for its window and its catalogue: (process, window)."""
+    # Each start writes its own log; the last run's must not answer for this one.
+    log = os.path.join(home, "Documents", "Movarium.log")
+    if os.path.exists(log):
+        os.remove(log)
+    process = subprocess.Popen([exe], env=env, stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+    end = time.time() + timeout
+    win = None
+    while not win and process.poll() is None and time.time() < end:
+        time.sleep(0.2)
+        win = window(env, TITLE)
+    if not win:
+        process.kill()
+        sys.stdout.write(process.communicate()[0].decode(errors="replace"))
+        fail("no main window (the program %s)" % ("ended with code %d" % process.returncode
+                                                 if process.returncode is not None else "kept running"))
+    wait_for("the catalogue's opening", lambda: any(line.startswith("wideupper") for line in log_lines(home)), timeout)
+    return process, win

@@ -14,12 +14,11 @@ import sys
 import tempfile
 import time
 
-from e2e_support import click, fail, geometry, start_xvfb, wait_for, window, xdotool
+from e2e_support import click, fail, geometry, log_lines, start_program, start_xvfb, wait_for, window, xdotool
 
 EXE = sys.argv[1]
 ARTIFACTS = sys.argv[2]
 PRIVATE_FILTERS = os.path.abspath(sys.argv[3])
-TITLE = "Movarium 1.0.3.9 fr by Tessaly"
 PROMPT = "Saving the preferences of Movarium"
 READER = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "export", "read_workbook.py")
 
@@ -78,33 +77,9 @@ def make_clip(path, extra):
                     "-t", "1", *extra, path], check=True, timeout=120)
 
 
-def log_lines(home):
-    with open(os.path.join(home, "Documents", "Movarium.log"), encoding="utf-8", newline="") as f:
-        return f.read().split("\r\n")
-
-
 def rows(db, sql):
     with sqlite3.connect(db) as c:
         return c.execute(sql).fetchall()
-
-
-def start(exe, env, home):
-    process = subprocess.Popen([exe], env=env, stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
-    end = time.time() + 30
-    win = None
-    while not win and process.poll() is None and time.time() < end:
-        time.sleep(0.2)
-        win = window(env, TITLE)
-    if not win:
-        process.kill()
-        sys.stdout.write(process.communicate()[0].decode(errors="replace"))
-        fail("no main window (the program %s)" % ("ended with code %d" % process.returncode
-                                                 if process.returncode is not None else "kept running"))
-    log = os.path.join(home, "Documents", "Movarium.log")
-    wait_for("the catalogue's opening",
-             lambda: os.path.exists(log) and any(line.startswith("wideupper") for line in log_lines(home)))
-    time.sleep(1.0)
-    return process, win
 
 
 def finish(process):
@@ -154,7 +129,7 @@ def main():
         wait_for("the X server", lambda: os.path.exists("/tmp/.X11-unix/X%d" % display), 10)
 
         # First start: the catalogue is created and the welcome screen shown.
-        process, win = start(exe, env, home)
+        process, win = start_program(exe, env, home)
         lines = log_lines(home)
         first = lines.index("*** File %s does not exists ***" % db)
         expected = ["Close Database", "Trying to Open Database " + db,
@@ -241,7 +216,7 @@ def main():
             fail("the run log was not ended")
 
         # Second start: normal mode, the same catalogue and list.
-        process, win = start(exe, env, home)
+        process, win = start_program(exe, env, home)
         lines = log_lines(home)
         if "... File %s exists" % db not in lines:
             fail("the second start did not find the catalogue")
@@ -258,7 +233,7 @@ def main():
 
         # Third start, in normal mode: choosing portable mode on the options page deletes
         # the settings from the hive at once.
-        process, win = start(exe, env, home)
+        process, win = start_program(exe, env, home)
         xdotool(env, "key", "--window", win, "F10")
         time.sleep(0.8)
         left, top = check_centred(env, win, "5-options.png")

@@ -19,12 +19,11 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
-from e2e_support import click, fail, geometry, start_xvfb, wait_for, window, xdotool  # noqa: E402
+from e2e_support import click, fail, geometry, start_program, start_xvfb, wait_for, window, xdotool  # noqa: E402
 
 EXE = sys.argv[1]
 ARTIFACTS = sys.argv[2]
 PRIVATE_FILTERS = os.path.abspath(sys.argv[3])
-TITLE = "Movarium 1.0.3.9 fr by Tessaly"
 PROMPT = "Saving the preferences of Movarium"
 DETAILS_WIDTH, STATUS_HEIGHT, SCAN_WIDTH, SCAN_HEIGHT = 272, 19, 688, 200
 FOLDERS, PER_FOLDER = 12, 50
@@ -40,30 +39,8 @@ def query(db, sql):
         return c.execute(sql).fetchall()
 
 
-def log_lines(home):
-    path = os.path.join(home, "Documents", "Movarium.log")
-    if not os.path.exists(path):
-        return []
-    with open(path, encoding="utf-8", newline="") as f:
-        return f.read().split("\r\n")
-
-
 def start(exe, env, home):
-    # Each start writes its own log; the last run's must not answer for this one.
-    log = os.path.join(home, "Documents", "Movarium.log")
-    if os.path.exists(log):
-        os.remove(log)
-    process = subprocess.Popen([exe], env=env, stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
-    end = time.time() + 60
-    win = None
-    while not win and process.poll() is None and time.time() < end:
-        time.sleep(0.2)
-        win = window(env, TITLE)
-    if not win:
-        process.kill()
-        sys.stdout.write(process.communicate()[0].decode(errors="replace"))
-        fail("no main window")
-    wait_for("the catalogue's opening", lambda: any(line.startswith("wideupper") for line in log_lines(home)), 60)
+    process, win = start_program(exe, env, home)
     time.sleep(1.0)
     return process, win
 

@@ -109,13 +109,6 @@ class CatalogueFaultTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        for (const char* name : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_DATA_DIRS"})
-            saved.append({name, qgetenv(name)});
-        qputenv("HOME", dir.path().toUtf8());
-        qputenv("XDG_CONFIG_HOME", dir.file(QStringLiteral("config")).toUtf8());
-        qputenv("XDG_DATA_HOME", dir.file(QStringLiteral("data")).toUtf8());
-        qputenv("XDG_DATA_DIRS", dir.file(QStringLiteral("common")).toUtf8());
-        QDir().mkpath(dir.file(QStringLiteral("Documents")));
         QDir().mkpath(dir.file(QStringLiteral("data/Movarium")));
         catalogue = dir.file(QStringLiteral("data/Movarium/Movarium.db3"));
         clip = MediaClips::h264AacMp4(1);
@@ -128,12 +121,6 @@ protected:
         while (!undo.isEmpty())
             undo.takeLast()();
         TVolumeService::instance().setMountTable(QString());
-        for (const auto& [name, value] : saved) {
-            if (value.isNull())
-                qunsetenv(name);
-            else
-                qputenv(name, value);
-        }
     }
 
     void startProgram()
@@ -199,8 +186,7 @@ protected:
             == 0;
     }
 
-    TempFolder dir;
-    QList<std::pair<const char*, QByteArray>> saved;
+    FreshHome dir;
     QList<std::function<void()>> undo;
     QString catalogue;
     QString clip;

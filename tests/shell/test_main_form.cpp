@@ -34,13 +34,6 @@ class MainFormTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        for (const char* name : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_DATA_DIRS"})
-            saved.append({name, qgetenv(name)});
-        qputenv("HOME", dir.path().toUtf8());
-        qputenv("XDG_CONFIG_HOME", dir.file(QStringLiteral("config")).toUtf8());
-        qputenv("XDG_DATA_HOME", dir.file(QStringLiteral("data")).toUtf8());
-        qputenv("XDG_DATA_DIRS", dir.file(QStringLiteral("common")).toUtf8());
-        QDir().mkpath(dir.file(QStringLiteral("Documents")));
         base = std::make_unique<TBaseCommon>();
         form = std::make_unique<TMainForm>(base.get());
         form->prefs->setProgramFolder(dir.path() + QLatin1Char('/'));
@@ -53,12 +46,6 @@ protected:
         form.reset();
         base.reset();
         TVolumeService::instance().setMountTable(QString());
-        for (const auto& [name, value] : saved) {
-            if (value.isNull())
-                qunsetenv(name);
-            else
-                qputenv(name, value);
-        }
     }
 
     // Stores listed records whose files are made in the folder.
@@ -75,8 +62,7 @@ protected:
 
     QString countText() const { return form->StatusBar->text(form->BoxPanel()); }
 
-    TempFolder dir;
-    QList<std::pair<const char*, QByteArray>> saved;
+    FreshHome dir;
     std::unique_ptr<TBaseCommon> base;
     std::unique_ptr<TMainForm> form;
 };

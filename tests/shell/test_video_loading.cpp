@@ -33,13 +33,6 @@ class VideoLoadingTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        for (const char* name : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_DATA_DIRS"})
-            saved.append({name, qgetenv(name)});
-        qputenv("HOME", dir.path().toUtf8());
-        qputenv("XDG_CONFIG_HOME", dir.file(QStringLiteral("config")).toUtf8());
-        qputenv("XDG_DATA_HOME", dir.file(QStringLiteral("data")).toUtf8());
-        qputenv("XDG_DATA_DIRS", dir.file(QStringLiteral("common")).toUtf8());
-        QDir().mkpath(dir.file(QStringLiteral("Documents")));
         QDir().mkpath(dir.file(QStringLiteral("common/Tessaly")));
         QFile::link(MediaClips::builtPrivateFolder(), dir.file(QStringLiteral("common/Tessaly/Private Filters")));
         base = std::make_unique<TBaseCommon>();
@@ -53,12 +46,6 @@ protected:
     {
         form.reset();
         base.reset();
-        for (const auto& [name, value] : saved) {
-            if (value.isNull())
-                qunsetenv(name);
-            else
-                qputenv(name, value);
-        }
     }
 
     // Catalogues a copy of a clip under a name of its own; answers its list position.
@@ -94,8 +81,7 @@ protected:
     QString positionText() const { return form->ViewFrame->NavBar->CurrentEdit->text(); }
     TCheckAction* caPlay() const { return form->navman->recuperer<TCheckAction>(QStringLiteral("caPlay")); }
 
-    TempFolder dir;
-    QList<std::pair<const char*, QByteArray>> saved;
+    FreshHome dir;
     std::unique_ptr<TBaseCommon> base;
     std::unique_ptr<TMainForm> form;
 

@@ -3,12 +3,14 @@
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
+#include <QList>
 #include <QString>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <utility>
 
 // A fresh folder for one test, removed afterwards.
 class TempFolder {
@@ -29,6 +31,20 @@ public:
 
 private:
     QTemporaryDir FDir;
+};
+
+// A fresh folder as the home of the whole program, with its configuration,
+// data and common data folders below it and a "Documents" folder; the
+// environment is put back when it goes.
+class FreshHome : public TempFolder {
+public:
+    FreshHome();
+    ~FreshHome();
+    FreshHome(const FreshHome&) = delete;
+    FreshHome& operator=(const FreshHome&) = delete;
+
+private:
+    QList<std::pair<const char*, QByteArray>> FSaved;
 };
 
 inline QByteArray readAll(const QString& path)
