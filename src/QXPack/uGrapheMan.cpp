@@ -351,6 +351,11 @@ TGrapheManState TGrapheMan::state() const
     return target == GST_STATE_PLAYING ? gmPlaying : target == GST_STATE_PAUSED ? gmPaused : gmStopped;
 }
 
+bool TGrapheMan::settled() const
+{
+    return waitState(0) != VFW_S_STATE_INTERMEDIATE;
+}
+
 bool TGrapheMan::getCurrentPosition(qint64& position) const
 {
     gint64 ns = 0;

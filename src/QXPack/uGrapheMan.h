@@ -87,6 +87,8 @@ public:
 
     // The pipeline's current state; gmStopped below paused.
     TGrapheManState state() const;
+    // No state change is pending: a seek made before has shown its picture.
+    bool settled() const;
 
     // Media time. Each answers false when the pipeline cannot say.
     bool getCurrentPosition(qint64& position) const;

@@ -492,7 +492,12 @@ void TTimerNavman::seek(qint64 aposition, bool fWait, bool frameStep)
             pause();
             if (onAbsolutePosition)
                 onAbsolutePosition(target);
-            if (frameStep && FFastSteps && wasPaused && FSteps.show(target, FTimePerFrame)) {
+            // A step goes on from the picture of the last seek: one still on
+            // its way (a slow machine, a long group of pictures) is awaited,
+            // and one that does not come in time is sought again.
+            if (frameStep && FFastSteps && wasPaused)
+                CompleteSeek();
+            if (frameStep && FFastSteps && wasPaused && settled() && FSteps.show(target, FTimePerFrame)) {
                 FShownPosition = target;
             } else {
                 FShownPosition.reset();

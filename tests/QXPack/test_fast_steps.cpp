@@ -42,9 +42,11 @@ protected:
         QImage picture;
     };
 
-    // What the user sees: the position text and the picture painted.
+    // What the user sees: the position text and the picture painted, once
+    // the picture of a seek that took longer than the player waits is there.
     TShown shown()
     {
+        EXPECT_TRUE(pumpUntil([this] { return navman.settled(); }, 30000));
         QCoreApplication::sendPostedEvents();
         QCoreApplication::processEvents();
         return {navman.Strposition(), vidman.picture()};
