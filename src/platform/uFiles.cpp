@@ -20,6 +20,14 @@ bool decodeName(const char* bytes, QString& name)
     return QFile::encodeName(name) == raw;
 }
 
+// Windows compares names by their upper case; folding that as well keeps
+// together the letters that upper case alone leaves apart (ẞ and ß), and
+// upper case first those that folding alone does (ı and I).
+char16_t caseKey(QChar c)
+{
+    return c.toUpper().toCaseFolded().unicode();
+}
+
 bool wildcardMatch(const QString& name, qsizetype n, const QString& mask, qsizetype m)
 {
     // Iterative matcher with back-tracking to the last star.
@@ -31,7 +39,7 @@ bool wildcardMatch(const QString& name, qsizetype n, const QString& mask, qsizet
             star = m++;
             mark = n;
         } else if (m < mask.size() && (mask.at(m) == QLatin1Char('?')
-                                       || mask.at(m).toCaseFolded() == name.at(n).toCaseFolded())) {
+                                       || caseKey(mask.at(m)) == caseKey(name.at(n)))) {
             ++n;
             ++m;
         } else if (star >= 0) {

@@ -22,6 +22,8 @@ TEST(Masks, WindowsWildcardRules)
         {"x", "*", true},           {"ab", "a*b*", true},         {"ab", "a?b", false},
         // A star of the mask facing a star of the name is still a wildcard.
         {"**lp", "**", true},       {"*.mp4.mp4", "*.mp4", true}, {"a*b*c", "a*c", true},
+        // Letters compare by their upper case, as Windows compares names.
+        {"dıvx.mp4", "DIVX.MP4", true}, {"straße.mov", "STRAẞE.MOV", true}, {"ſ.mp4", "S.MP4", true},
     };
     for (const auto& c : cases)
         EXPECT_EQ(matchesMask(QString::fromUtf8(c.name), QString::fromUtf8(c.mask)), c.match) << c.name << " " << c.mask;
