@@ -13,12 +13,12 @@
 
 namespace {
 
-struct TRoutineSpec {
+struct TRoutine {
     const char* declaration;
     QList<QMetaType::Type> types;
 };
 
-const TRoutineSpec kRoutines[] = {
+const TRoutine kRoutines[] = {
     {"procedure Volume(const aInteger:integer);", {QMetaType::LongLong}},
     {"procedure setMute(const aBoolean:boolean);", {QMetaType::Bool}},
     {"procedure Fichiers(const aStrings:array of string);", {QMetaType::QStringList}},
@@ -36,9 +36,9 @@ TMacroEngine& engine()
 {
     static std::unique_ptr<TMacroEngine> e = [] {
         auto made = std::make_unique<TMacroEngine>();
-        for (const TRoutineSpec& spec : kRoutines) {
-            const QList<QMetaType::Type> types = spec.types;
-            const bool added = made->addRoutine(spec.declaration, [types](const QVariantList& arguments) {
+        for (const TRoutine& routine : kRoutines) {
+            const QList<QMetaType::Type> types = routine.types;
+            const bool added = made->addRoutine(routine.declaration, [types](const QVariantList& arguments) {
                 ++calls;
                 FUZZ_CHECK(arguments.size() == types.size(), "a routine gets its number of arguments");
                 for (qsizetype i = 0; i < arguments.size(); ++i)

@@ -102,8 +102,10 @@ TField readField(QStringView text, qint64& value)
     bool tooLarge = false;
     for (; i < text.size(); ++i) {
         const char16_t c = text[i].unicode();
-        if (c < u'0' || c > u'9')
+        if (c < u'0' || c > u'9') {
+            value = 0; // the digits before another character are no value
             return TField::tfNotNumber;
+        }
         if (!tooLarge)
             value = value * 10 + (c - u'0');
         tooLarge = tooLarge || value > kLargest;
@@ -167,12 +169,8 @@ bool parsePositionText(const QString& text, qint64 timePerFrame, qint64& positio
                                   clippedField(text, n - 4, 2), clippedField(text, n - 1, 2)};
     qint64 values[4] = {};
     for (int i = 0; i < 4; ++i) {
-        const TField read = readField(fields[i], values[i]);
-        if (read == TField::tfTooLarge)
+        if (readField(fields[i], values[i]) == TField::tfTooLarge)
             return false;
-        // The digits before the first other character are no value.
-        if (read == TField::tfNotNumber)
-            values[i] = 0;
     }
     // Every field is bounded far below the 64-bit range here, so this sum cannot
     // overflow; the 32-bit limit on seconds is what is checked.
@@ -495,9 +493,10 @@ void TTimerNavman::seek(qint64 aposition, bool fWait, bool frameStep)
             // A step goes on from the picture of the last seek: one still on
             // its way (a slow machine, a long group of pictures) is awaited,
             // and one that does not come in time is sought again.
-            if (frameStep && FFastSteps && wasPaused)
+            const bool fastStep = frameStep && FFastSteps && wasPaused;
+            if (fastStep)
                 CompleteSeek();
-            if (frameStep && FFastSteps && wasPaused && settled() && FSteps.show(target, FTimePerFrame)) {
+            if (fastStep && settled() && FSteps.show(target, FTimePerFrame)) {
                 FShownPosition = target;
             } else {
                 FShownPosition.reset();

@@ -56,9 +56,13 @@ def start_xvfb():
 TITLE = "Movarium 1.0.3.9 fr by Tessaly"
 
 
+def log_path(home):
+    return os.path.join(home, "Documents", "Movarium.log")
+
+
 def log_lines(home):
     """The lines of the run log, none while the program has not written it."""
-    path = os.path.join(home, "Documents", "Movarium.log")
+    path = log_path(home)
     if not os.path.exists(path):
         return []
     with open(path, encoding="utf-8", newline="") as f:
@@ -68,9 +72,8 @@ def log_lines(home):
 def start_program(exe, env, home, timeout=60.0):
     """Starts the program and waits for its window and its catalogue: (process, window)."""
     # Each start writes its own log; the last run's must not answer for this one.
-    log = os.path.join(home, "Documents", "Movarium.log")
-    if os.path.exists(log):
-        os.remove(log)
+    if os.path.exists(log_path(home)):
+        os.remove(log_path(home))
     process = subprocess.Popen([exe], env=env, stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
     end = time.time() + timeout
     win = None
